@@ -1,0 +1,172 @@
+#include "app/ZApplication.h"
+
+#include "app/ZMainWindow.h"
+#include "core/LinkEvents.h"
+#include "platform/Clock.h"
+#include "platform/Display.h"
+#include "platform/Host.h"
+#include "platform/MessageQueue.h"
+
+namespace {
+
+ZApplication* gApplication = nullptr;
+
+// Paths this long are still kept whole; only the program's own path is recorded here.
+constexpr int32_t kMaxPathLength = 4096;
+
+}  // namespace
+
+ZApplication::ZApplication(const char* title) : CWinApp(title), rootTaskManager_(0, true, true, nullptr) {
+    SetRootTaskManager(&rootTaskManager_);
+    platform::SetCursor(platform::kCursorWait);
+    std::string own = platform::ProgramPath();
+    ownFile_.Assign(ZString(own.c_str(), kMaxPathLength));
+    initialized_ = true;
+    gApplication = this;
+}
+
+ZApplication::~ZApplication() {
+    Terminate();
+    if (gApplication == this) {
+        gApplication = nullptr;
+    }
+}
+
+ZApplication* ZApplication::GetApplication() {
+    return gApplication;
+}
+
+bool ZApplication::InitInstance() {
+    if (!allowSeveralInstances_ && !instanceChecker_.Check(m_pszAppName.c_str())) {
+        return false;
+    }
+    title_.Assign(m_pszAppName.c_str());
+    commandLine_.Assign(m_lpCmdLine.c_str());
+    BuildArguments(m_lpCmdLine.c_str());
+    if (!Initialize()) {
+        return false;
+    }
+    if (mainWindow_ != nullptr) {
+        mainWindow_->PostMessage(platform::kMsgStart, 0, 0);
+    }
+    return true;
+}
+
+int ZApplication::Run() {
+    platform::SetCursor(0);
+    return CWinApp::Run();
+}
+
+bool ZApplication::PreTranslateMessage(platform::Message& message) {
+    RunTasks();
+    return CWinApp::PreTranslateMessage(message);
+}
+
+bool ZApplication::OnIdle(uint32_t) {
+    RunTasks();
+    if (mainWindow_ != nullptr) {
+        mainWindow_->GetEventHandler().BroadcastReverse(kLinkTick,
+                                                        static_cast<intptr_t>(platform::TickCount()), 0);
+    }
+    return true;
+}
+
+int ZApplication::ExitInstance() {
+    argv_.clear();
+    argumentText_.clear();
+    argc_ = 0;
+    Terminate();
+    return CWinApp::ExitInstance();
+}
+
+void ZApplication::Quit() {
+    if (mainWindow_ != nullptr) {
+        mainWindow_->PostMessage(platform::kMsgQuit, 0, 0);
+    }
+}
+
+void ZApplication::Terminate() {
+    if (!initialized_) {
+        return;
+    }
+    // The panels go before the tasks: a panel may itself be a task of the root manager, and closing it
+    // first lets it take itself out of the manager in its own way.
+    RestoreDisplay();
+    rootTaskManager_.ShutDownAll();
+    initialized_ = false;
+}
+
+void ZApplication::RunTasks() {
+    ++idleCount_;
+    rootTaskManager_.Run(idleCount_);
+}
+
+void ZApplication::Activate(bool active) {
+    ZWindow::ShowAllForActivation(active);
+    if (active && mainWindow_ != nullptr) {
+        mainWindow_->SetFocus();
+    }
+}
+
+void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
+    platform::ScreenRect screen = platform::Display::Get().GetRect();
+    if (setUp.createBackWindow) {
+        // The black backdrop arrives with the windows layer.
+    }
+    CreateMainWindow(ZRect{screen.top, screen.left, screen.bottom, screen.right});
+    if (mainWindow_ != nullptr) {
+        mainWindow_->BringToTop(false);
+        mainWindow_->ValidateRect(nullptr);
+    }
+}
+
+void ZApplication::RestoreDisplay() {
+    if (mainWindow_ != nullptr) {
+        mainWindow_->ClosePanels();
+        delete mainWindow_;  // its destructor clears mainWindow_
+        mainWindow_ = nullptr;
+    }
+    if (backWindow_ != nullptr) {
+        ZWindow* back = backWindow_;
+        backWindow_ = nullptr;
+        delete back;
+    }
+}
+
+void ZApplication::SetMainWindow(ZMainWindow* window) {
+    mainWindow_ = window;
+    m_pMainWnd = window;
+    if (window != nullptr) {
+        instanceChecker_.SetMainWindow(window->GetSafeHwnd());
+    }
+}
+
+int ZApplication::ShowAlert(const char* text, int kind) const {
+    return platform::ShowAlert(m_pszAppName.c_str(), text != nullptr ? text : "", kind);
+}
+
+void ZApplication::BuildArguments(const char* commandLine) {
+    // Separators outside double quotes become NULs; quotes stay part of the arguments.
+    std::string text = commandLine != nullptr ? commandLine : "";
+    argumentText_.assign(text.begin(), text.end());
+    argumentText_.push_back(0);
+    bool inQuotes = false;
+    for (char& c : argumentText_) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (!inQuotes && static_cast<unsigned char>(c) < 0x21) {
+            c = 0;
+        }
+    }
+    ownFile_.GetFileName(programFileName_);
+    argv_.clear();
+    argv_.push_back(programFileName_.GetText() != nullptr ? const_cast<char*>(programFileName_.GetText())
+                                                          : argumentText_.data() + text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (argumentText_[i] != 0 && (i == 0 || argumentText_[i - 1] == 0)) {
+            argv_.push_back(argumentText_.data() + i);
+        }
+    }
+    argc_ = static_cast<int>(argv_.size());
+    argv_.push_back(nullptr);
+}

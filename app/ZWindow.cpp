@@ -1,0 +1,164 @@
+#include "app/ZWindow.h"
+
+#include "app/ZApplication.h"
+#include "platform/Display.h"
+
+namespace {
+
+platform::WindowHandle gPreviewParent = 0;
+
+// Membership only: windows are deleted by their owners, never by this list, which is therefore never
+// destroyed either.
+ZLinkedList& WindowList() {
+    static ZLinkedList* list = new ZLinkedList;
+    return *list;
+}
+
+platform::ScreenRect ToScreenRect(const ZRect& r) {
+    return platform::ScreenRect{r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace
+
+ZWindow::ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool create, const char* title,
+                 bool topmost, bool followsActivation)
+    : panelOwnerId_(panelOwnerId), topmost_(topmost), followsActivation_(followsActivation) {
+    if (create) {
+        Create(windowId, rect, true, title, 0);
+    }
+    WindowList().Append(this);
+}
+
+ZWindow::~ZWindow() {
+    beingDestroyed_ = true;
+    WindowList().Remove(this, false);
+    ClosePanels();
+    DestroyWindow();
+}
+
+void ZWindow::SetPreviewParent(platform::WindowHandle parent) {
+    gPreviewParent = parent;
+}
+
+platform::WindowHandle ZWindow::GetPreviewParent() {
+    return gPreviewParent;
+}
+
+bool ZWindow::Create(uint32_t windowId, const ZRect& rect, bool clamp, const char* title, uint32_t style) {
+    platform::ScreenRect screen = platform::Display::Get().GetRect();
+    ZRect r = rect;
+    if (clamp) {
+        // Keep the size; slide the rectangle back onto the screen.
+        int32_t dx = 0;
+        int32_t dy = 0;
+        if (r.right > screen.right) {
+            dx = screen.right - r.right;
+        }
+        if (r.bottom > screen.bottom) {
+            dy = screen.bottom - r.bottom;
+        }
+        if (r.left + dx < screen.left) {
+            dx = screen.left - r.left;
+        }
+        if (r.top + dy < screen.top) {
+            dy = screen.top - r.top;
+        }
+        r = ZRect{r.top + dy, r.left + dx, r.bottom + dy, r.right + dx};
+    }
+    bool created;
+    if (gPreviewParent != 0) {
+        created = CreateEx(0, "", kStyleChild | kStyleVisible | kStyleClipChildren, ToScreenRect(r),
+                           gPreviewParent, 0);
+    } else {
+        if (style == 0) {
+            style =
+                kStylePopup | kStyleSysMenu | (r.Height() < screen.Height() ? 0u : uint32_t(kStyleMaximize));
+        }
+        created = CreateEx(0, "", style, ToScreenRect(r), 0, windowId);
+        if (created && topmost_) {
+            SetTopmost(true);
+        }
+    }
+    if (!created) {
+        return false;
+    }
+    ZApplication* app = ZApplication::GetApplication();
+    SetWindowText(title != nullptr ? title : app != nullptr ? app->m_pszAppName.c_str() : "");
+    return true;
+}
+
+bool ZWindow::BringToTop(bool check) {
+    if (check && (!IsWindowVisible() || IsOnTop())) {
+        return false;
+    }
+    BringWindowToTop();
+    SetActiveWindow();
+    return true;
+}
+
+void ZWindow::Close() {
+    if (!beingDestroyed_) {
+        delete this;
+    }
+}
+
+void ZWindow::Redraw(const ZRect* rect) {
+    if (rect == nullptr) {
+        InvalidateRect(nullptr);
+        return;
+    }
+    platform::ScreenRect r = ToScreenRect(*rect);
+    InvalidateRect(&r);
+}
+
+void ZWindow::ClosePanels() {}
+
+void ZWindow::Move(const ZRect& rect) {
+    MoveWindow(ToScreenRect(rect), true);
+}
+
+void ZWindow::ShowAllForActivation(bool active) {
+    for (ZListElement* e = WindowList().GetHead(); e != nullptr; e = e->next) {
+        ZWindow* window = static_cast<ZWindow*>(e);
+        if (!window->followsActivation_ || window->GetSafeHwnd() == 0) {
+            continue;
+        }
+        bool showing = window->IsWindowVisible() && window->IsWindowEnabled();
+        if (active) {
+            window->ShowWindow(showing && window->IsIconic() ? kShowRestore : kShowShow);
+        } else if (showing) {
+            window->ShowWindow(kShowHide);
+            window->ShowWindow(kShowMinimize);
+        }
+    }
+}
+
+void ZWindow::Paint(const platform::ScreenRect&) {
+    platform::Display& display = platform::Display::Get();
+    display.FillRect(GetWindowRect(), 0x000000);
+    display.Present();
+}
+
+bool ZWindow::OnWndMsg(uint32_t message, platform::WParam, platform::LParam, platform::LResult* result) {
+    switch (message) {
+        case platform::kMsgPaint:
+            Paint(BeginPaint());
+            EndPaint();
+            break;
+        case platform::kMsgClose:
+            Close();
+            break;
+        case platform::kMsgActivate:
+            SetFocus();
+            break;
+        case platform::kMsgSetCursor:
+            *result = 1;  // handled: the cursor stays as the framework last selected it
+            return true;
+        case platform::kMsgPaletteChanged:
+            break;
+        default:
+            return false;
+    }
+    *result = 0;
+    return true;
+}

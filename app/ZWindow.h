@@ -1,0 +1,70 @@
+// A platform window joined to the framework: a member of the global window list and the owner of the
+// panels drawn in it. Mouse and key messages become framework events for those panels; paint messages
+// draw them.
+#pragma once
+
+#include <cstdint>
+
+#include "core/ZLinkedList.h"
+#include "core/ZRect.h"
+#include "core/ZTLink.h"
+#include "platform/CWnd.h"
+
+class ZWindow : public CWnd, public ZListElement {
+  public:
+    // Type codes kept by each window class.
+    enum : int32_t {
+        kTypeWindow = 1792,
+        kTypeMainWindow = 1793,
+        kTypeBackWindow = 1794,
+        kTypeProjectWindow = 1795
+    };
+
+    // With create set, the platform window is created at once (clamped to the screen, titled with the
+    // application title when title is null). The window joins the global window list in every case.
+    ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool create, const char* title,
+            bool topmost, bool followsActivation);
+    ~ZWindow() override;
+
+    // Windows of the preview mode are created as children of this platform window (0: top-level windows).
+    static void SetPreviewParent(platform::WindowHandle parent);
+    static platform::WindowHandle GetPreviewParent();
+
+    // With check set, false when the window is hidden or already on top; otherwise raises and activates it.
+    virtual bool BringToTop(bool check);
+    // Deletes the window unless it is being destroyed already.
+    virtual void Close();
+    // Asks for the rectangle (null: everything) to be drawn again.
+    virtual void Redraw(const ZRect* rect);
+    // Closes and deletes every panel of the window.
+    virtual void ClosePanels();
+
+    // Moves the platform window to rect (screen coordinates for top-level windows).
+    void Move(const ZRect& rect);
+    // Shows or hides every window that follows application activation.
+    static void ShowAllForActivation(bool active);
+
+    int32_t GetType() const { return type_; }
+    int32_t GetPanelOwnerId() const { return panelOwnerId_; }
+    bool IsBeingDestroyed() const { return beingDestroyed_; }
+    bool FollowsActivation() const { return followsActivation_; }
+    // The root of the window's notification tree: ticks and input reach the panels through it.
+    ZEventHandler& GetEventHandler() { return eventHandler_; }
+
+    bool OnWndMsg(uint32_t message, platform::WParam wParam, platform::LParam lParam,
+                  platform::LResult* result) override;
+
+  protected:
+    bool Create(uint32_t windowId, const ZRect& rect, bool clamp, const char* title, uint32_t style);
+    // Draws the update rectangle; until panels draw, the window shows a plain black frame.
+    virtual void Paint(const platform::ScreenRect& update);
+
+    int32_t type_ = kTypeWindow;
+
+  private:
+    int32_t panelOwnerId_;
+    ZEventHandler eventHandler_;
+    bool topmost_;
+    bool followsActivation_;
+    bool beingDestroyed_ = false;
+};
