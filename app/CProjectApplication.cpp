@@ -4,6 +4,7 @@
 
 #include "app/CMainWindow.h"
 #include "app/ZSettingsFile.h"
+#include "media/ZMediaServer.h"
 #include "platform/CWnd.h"
 
 namespace {
@@ -118,8 +119,14 @@ bool CProjectApplication::Initialize() {
 }
 
 bool CProjectApplication::OpenMediaContainer() {
-    // The media server arrives with the container layer; until then no container can be opened.
-    return false;
+    if (gMediaServer == nullptr) {
+        return false;
+    }
+    if (gMediaServer->OpenContainer(GetOwnFile(), true)) {
+        return true;
+    }
+    ZFileSpec separate(SeparateContainerPath());
+    return gMediaServer->OpenContainer(separate, false);
 }
 
 ZString CProjectApplication::SeparateContainerPath() const {

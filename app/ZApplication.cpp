@@ -19,8 +19,8 @@ constexpr int32_t kMaxPathLength = 4096;
 ZApplication::ZApplication(const char* title) : CWinApp(title), rootTaskManager_(0, true, true, nullptr) {
     SetRootTaskManager(&rootTaskManager_);
     platform::SetCursor(platform::kCursorWait);
-    std::string own = platform::ProgramPath();
-    ownFile_.Assign(ZString(own.c_str(), kMaxPathLength));
+    ownFile_.SetPath(ZString(platform::ProgramPath().c_str(), kMaxPathLength), nullptr);
+    ownFile_.CheckExists();
     initialized_ = true;
     gApplication = this;
 }
@@ -158,7 +158,7 @@ void ZApplication::BuildArguments(const char* commandLine) {
             c = 0;
         }
     }
-    ownFile_.GetFileName(programFileName_);
+    ownFile_.GetPath().GetFileName(programFileName_);
     argv_.clear();
     argv_.push_back(programFileName_.GetText() != nullptr ? const_cast<char*>(programFileName_.GetText())
                                                           : argumentText_.data() + text.size());

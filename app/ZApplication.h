@@ -11,6 +11,7 @@
 #include "core/ZRect.h"
 #include "core/ZString.h"
 #include "core/ZTask.h"
+#include "media/ZFileSpec.h"
 #include "platform/CWinApp.h"
 
 class ZMainWindow;
@@ -80,7 +81,7 @@ class ZApplication : public CWinApp {
     uint32_t GetIdleCount() const { return idleCount_; }
     bool IsInitialized() const { return initialized_; }
     const ZString& GetTitle() const { return title_; }
-    const ZString& GetOwnFile() const { return ownFile_; }
+    ZFileSpec& GetOwnFile() { return ownFile_; }
     const ZString& GetCommandLine() const { return commandLine_; }
     const ZString& GetProgramFileName() const { return programFileName_; }
     void SetAllowSeveralInstances(bool allow) { allowSeveralInstances_ = allow; }
@@ -91,7 +92,7 @@ class ZApplication : public CWinApp {
     bool initialized_ = false;
     uint32_t idleCount_ = 0;  // wraps: a busy loop passes 2^31 within days
     ZString title_;
-    ZString ownFile_;
+    ZFileSpec ownFile_;  // the program's own path
     bool allowSeveralInstances_ = false;
     ZString commandLine_;
     ZString programFileName_;

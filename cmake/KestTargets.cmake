@@ -9,6 +9,12 @@ if(KEST_SANITIZE)
                                                 -fno-sanitize-recover=undefined)
   target_link_options(kest_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(KEST_FUZZ)
+  # Everything is instrumented for coverage; only the fuzz targets link libFuzzer's main.
+  target_compile_options(kest_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                                                -fno-sanitize-recover=undefined)
+  target_link_options(kest_options INTERFACE -fsanitize=address,undefined)
+endif()
 target_include_directories(kest_options INTERFACE ${PROJECT_SOURCE_DIR})
 
 # kest_library(NAME SOURCES... DEPENDS libs...)

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/InstanceLock.h"
+#include "tests/support/ContainerBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -18,11 +22,12 @@ struct Result {
     std::string output;  // stdout and stderr together
 };
 
-// Runs kestapp with a private lock directory and no profile file in reach.
-Result RunKestapp(const std::string& args, const fs::path& runtime) {
+// Runs kestapp (or another copy of it) in runtime, with runtime as its lock and configuration directory.
+Result RunKestapp(const std::string& args, const fs::path& runtime,
+                  const std::string& program = KESTAPP_PATH) {
     std::string command = "cd '" + runtime.string() + "' && XDG_RUNTIME_DIR='" + runtime.string() +
-                          "' XDG_CONFIG_HOME='" + runtime.string() +
-                          "' DISPLAY= WAYLAND_DISPLAY= '" KESTAPP_PATH "' " + args + " 2>&1";
+                          "' XDG_CONFIG_HOME='" + runtime.string() + "' DISPLAY= WAYLAND_DISPLAY= '" +
+                          program + "' " + args + " 2>&1";
     Result r;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -36,6 +41,20 @@ Result RunKestapp(const std::string& args, const fs::path& runtime) {
     int status = pclose(pipe);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> SmallContainer() {
+    return testsupport::BuildContainer({{1000, "TEXT", "caption", std::string("A caption", 10)}});
 }
 
 class AppProgram : public ::testing::Test {
@@ -90,4 +109,50 @@ TEST_F(AppProgram, ASecondStartEndsAtOnceWithoutAMessage) {
     Result after = RunKestapp("--video=headless /s", runtime_);
     EXPECT_EQ(after.output, "KestApp: Unable to open media file.\n");
     unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST_F(AppProgram, AContainerNamedByTheProfileFileIsFound) {
+    fs::create_directories(runtime_ / "media");
+    WriteBytes(runtime_ / "media" / "KestApp.MSF", SmallContainer());
+    std::ofstream(runtime_ / "kestapp.ini")
+        << "; where the media live\n[Paths]\nMediaPath = " << (runtime_ / "media").string() << "/  \n";
+    Result configure = RunKestapp("--video=headless /c", runtime_);
+    EXPECT_EQ(configure.status, 0);
+    EXPECT_EQ(configure.output, "KestApp: This screensaver has no settings.\n");
+    Result show = RunKestapp("--video=headless --seconds=2 /s", runtime_);
+    EXPECT_EQ(show.status, 0);
+    EXPECT_EQ(show.output, "");
+
+    // Without MediaPath the container is looked for in the current directory.
+    std::ofstream(runtime_ / "kestapp.ini") << "[Paths]\n";
+    EXPECT_EQ(RunKestapp("--video=headless /c", runtime_).status, 1);
+    WriteBytes(runtime_ / "KestApp.MSF", SmallContainer());
+    EXPECT_EQ(RunKestapp("--video=headless /c", runtime_).status, 0);
+}
+
+TEST_F(AppProgram, TheAppendedContainerComesFirstAndAFalseTrailerFallsBackToTheProfile) {
+    std::vector<uint8_t> program = ReadBytes(KESTAPP_PATH);
+    ASSERT_FALSE(program.empty());
+    const fs::path appended = runtime_ / "kestapp-appended";
+    WriteBytes(appended, testsupport::AppendContainer(program, SmallContainer()));
+    fs::permissions(appended, fs::perms::owner_all);
+    std::ofstream(runtime_ / "kestapp.ini") << "[Paths]\nMediaPath=/nowhere/\n";
+    Result own = RunKestapp("--video=headless /c", runtime_, appended.string());
+    EXPECT_EQ(own.status, 0);
+    EXPECT_EQ(own.output, "KestApp: This screensaver has no settings.\n");
+
+    // Trailing bytes that merely look like a length are no container: the profile's container is used.
+    std::vector<uint8_t> fake = program;
+    fake.insert(fake.end(), 100, 0x41);
+    testsupport::PutU32(fake, fake.size() - 4, 50);
+    const fs::path fakeProgram = runtime_ / "kestapp-fake";
+    WriteBytes(fakeProgram, fake);
+    fs::permissions(fakeProgram, fs::perms::owner_all);
+    EXPECT_EQ(RunKestapp("--video=headless /s", runtime_, fakeProgram.string()).output,
+              "KestApp: Unable to open media file.\n");
+    fs::create_directories(runtime_ / "media");
+    WriteBytes(runtime_ / "media" / "KestApp.MSF", SmallContainer());
+    std::ofstream(runtime_ / "kestapp.ini")
+        << "[Paths]\nMediaPath=" << (runtime_ / "media").string() << "/\n";
+    EXPECT_EQ(RunKestapp("--video=headless /c", runtime_, fakeProgram.string()).status, 0);
 }

@@ -1,0 +1,14 @@
+// kestmsf: inspect, build and attach media containers. Each command returns the process exit status
+// (0 or 1) and reports failures as one line on the error stream.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace msftool {
+
+// Runs the command line (without the program name). out receives normal output, err the messages.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace msftool
