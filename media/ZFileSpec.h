@@ -28,9 +28,9 @@ class ZFileSpec {
     // Sets the path from text: separators become backslashes (a drive letter's colon stays), an absolute
     // text replaces base, a relative one is joined to base with exactly one separator.
     void SetPath(const ZString& text, const ZFileSpec* base);
-    // The path; empty while the spec is not valid.
+    // The path; empty while the name is not valid.
     const ZString& GetPath();
-    // The path in the host's form ('/' separators); empty while the spec is not valid.
+    // The path in the host's form ('/' separators); empty while the name is not valid.
     std::string NativePath();
     bool IsValid() const { return valid_; }
     void SetValid(bool valid) { valid_ = valid; }

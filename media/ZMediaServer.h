@@ -18,7 +18,7 @@ class ZMediaServer {
     ZMediaServer& operator=(const ZMediaServer&) = delete;
     virtual ~ZMediaServer() { CloseContainer(); }
 
-    // Opens the container in spec's file (appended: at the end of a host file, located by the trailer).
+    // Opens the container in the named file (appended: at the end of a host file, located by the trailer).
     // The directory must be sorted and every entry must lie inside the container, else the file is
     // refused. True when a container is (already or now) open.
     bool OpenContainer(ZFileSpec& spec, bool appended);

@@ -114,7 +114,7 @@ TEST(MediaFileSpec, SetPathRewritesSeparatorsAndJoins) {
         EXPECT_EQ(Text(spec.GetPath()), c.expected) << c.text;
         EXPECT_EQ(spec.IsValid(), c.expected[0] != 0) << c.text;
     }
-    ZFileSpec self("x");  // the text and the base may be the spec itself
+    ZFileSpec self("x");  // the text and the base may be this very object
     self.SetPath(self.GetPath(), &self);
     EXPECT_EQ(Text(self.GetPath()), "x\\x");
     self.SetValid(false);  // an invalid spec names nothing, even once marked valid again
