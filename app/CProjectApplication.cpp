@@ -108,6 +108,7 @@ bool CProjectApplication::Initialize() {
         }
         return false;
     }
+    CreateLookupTableManager();
     ZDisplaySetUp setUp;
     setUp.colorTableId = 100;  // the container holds no such table, so none is installed
     setUp.bufferCount = 1;

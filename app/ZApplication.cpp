@@ -1,7 +1,12 @@
 #include "app/ZApplication.h"
 
+#include <algorithm>
+
 #include "app/ZMainWindow.h"
 #include "core/LinkEvents.h"
+#include "graphics/ZColorTable.h"
+#include "graphics/ZDisplay.h"
+#include "graphics/ZLookupTable.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
@@ -93,7 +98,22 @@ void ZApplication::Terminate() {
     // first lets it take itself out of the manager in its own way.
     RestoreDisplay();
     rootTaskManager_.ShutDownAll();
+    DeleteLookupTableManager();
     initialized_ = false;
+}
+
+void ZApplication::CreateLookupTableManager() {
+    if (lookupTableManager_ == nullptr) {
+        lookupTableManager_ = std::make_unique<ZLookupTableManager>();
+        SetLookupTableManager(lookupTableManager_.get());
+    }
+}
+
+void ZApplication::DeleteLookupTableManager() {
+    if (lookupTableManager_ != nullptr && GetLookupTableManager() == lookupTableManager_.get()) {
+        SetLookupTableManager(nullptr);
+    }
+    lookupTableManager_.reset();
 }
 
 void ZApplication::RunTasks() {
@@ -102,19 +122,61 @@ void ZApplication::RunTasks() {
 }
 
 void ZApplication::Activate(bool active) {
-    ZWindow::ShowAllForActivation(active);
-    if (active && mainWindow_ != nullptr) {
-        mainWindow_->SetFocus();
+    if (active) {
+        ZScreenPalette::Get().OnActivate(true);
+        ZDisplayMode::Get().OnActivate(true);
+        ZWindow::ShowAllForActivation(true);
+        if (mainWindow_ != nullptr) {
+            mainWindow_->SetFocus();
+        }
+    } else {
+        ZWindow::ShowAllForActivation(false);
+        ZDisplayMode::Get().OnActivate(false);
+        ZScreenPalette::Get().OnActivate(false);
+    }
+}
+
+void ZApplication::InstallColorTable(int32_t id) {
+    ZColorTable* table = id != 0 ? ZColorTable::CreateFromMedia(uint16_t(id)) : ZColorTable::CreateBuiltIn(0);
+    if (table == nullptr) {
+        return;
+    }
+    if (table->GetCount() > 0) {
+        SetCurrentColorTable(table);
+        ZScreenPalette::Get().RealizeCurrent();
+    }
+    table->Release();
+}
+
+void ZApplication::SwitchDisplayMode(const ZDisplaySetUp& setUp) {
+    ZDisplayMode& display = ZDisplayMode::Get();
+    int32_t w = setUp.displayWidth, h = setUp.displayHeight, d = setUp.displayDepth;
+    if (!display.SetDisplayMode(w, h, d, true) && !display.SetDisplayMode(w, h, 0, true)) {
+        display.SetDisplayMode(0, 0, d, true);
+    }
+    if (mainWindow_ != nullptr) {
+        // Centre the window's frame on the screen as it is now.
+        ZRect screen = display.GetScreenRect();
+        platform::ScreenRect frame = mainWindow_->GetWindowRect();
+        int32_t left = (screen.Width() - frame.Width()) >> 1;
+        int32_t top = (screen.Height() - frame.Height()) >> 1;
+        mainWindow_->Move(ZRect{top, left, top + frame.Height(), left + frame.Width()});
     }
 }
 
 void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
-    platform::ScreenRect screen = platform::Display::Get().GetRect();
+    ZScreenPalette::Get().SetSystemPaletteMode(setUp.keepStaticColors, setUp.replaceSystemColors);
+    InstallColorTable(setUp.colorTableId);
+    ZDisplayMode::Get().Begin();
     if (setUp.createBackWindow) {
         // The black backdrop arrives with the windows layer.
     }
-    CreateMainWindow(ZRect{screen.top, screen.left, screen.bottom, screen.right});
+    CreateMainWindow(ZDisplayMode::Get().GetScreenRect());
+    if ((int64_t(setUp.displayWidth) * setUp.displayHeight) != 0 || setUp.displayDepth != 0) {
+        SwitchDisplayMode(setUp);
+    }
     if (mainWindow_ != nullptr) {
+        mainWindow_->SetBackBuffers(setUp.bufferDepth, nullptr, std::min(setUp.bufferCount, 3));
         mainWindow_->BringToTop(false);
         mainWindow_->ValidateRect(nullptr);
     }
@@ -123,14 +185,20 @@ void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
 void ZApplication::RestoreDisplay() {
     if (mainWindow_ != nullptr) {
         mainWindow_->ClosePanels();
+    }
+    ZDisplayMode::Get().RestoreSettings();
+    if (mainWindow_ != nullptr) {
         delete mainWindow_;  // its destructor clears mainWindow_
         mainWindow_ = nullptr;
     }
+    // A fresh default table replaces whatever the show installed.
+    InstallColorTable(0);
     if (backWindow_ != nullptr) {
         ZWindow* back = backWindow_;
         backWindow_ = nullptr;
         delete back;
     }
+    ZScreenPalette::Get().RestoreSystemPalette();
 }
 
 void ZApplication::SetMainWindow(ZMainWindow* window) {

@@ -14,6 +14,7 @@
 #include "media/ZFileSpec.h"
 #include "platform/CWinApp.h"
 
+class ZLookupTableManager;
 class ZMainWindow;
 class ZWindow;
 
@@ -59,6 +60,9 @@ class ZApplication : public CWinApp {
     // Closes the panels, deletes the main and back windows; safe when there is no main window.
     virtual void RestoreDisplay();
     virtual ZMainWindow* CreateMainWindow(const ZRect& screen) = 0;
+    // The cache of clip and multiply tables shared by the pixel routines.
+    virtual void CreateLookupTableManager();
+    virtual void DeleteLookupTableManager();
 
     // Called by the main window's constructor and destructor.
     void SetMainWindow(ZMainWindow* window);
@@ -87,6 +91,12 @@ class ZApplication : public CWinApp {
     void SetAllowSeveralInstances(bool allow) { allowSeveralInstances_ = allow; }
 
   private:
+    // Makes the colour table item id (0: the built-in default) the current palette when it has entries.
+    void InstallColorTable(int32_t id);
+    // Asks for the display mode, falling back to the size alone, then the depth alone; re-centres the
+    // main window.
+    void SwitchDisplayMode(const ZDisplaySetUp& setUp);
+
     ZMainWindow* mainWindow_ = nullptr;
     ZWindow* backWindow_ = nullptr;
     bool initialized_ = false;
@@ -100,5 +110,6 @@ class ZApplication : public CWinApp {
     std::vector<char*> argv_;
     int argc_ = 0;
     ZTaskManager rootTaskManager_;
+    std::unique_ptr<ZLookupTableManager> lookupTableManager_;
     ZInstanceChecker instanceChecker_;
 };

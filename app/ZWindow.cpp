@@ -1,6 +1,10 @@
 #include "app/ZWindow.h"
 
+#include <algorithm>
+
 #include "app/ZApplication.h"
+#include "graphics/ZGraphicDevice.h"
+#include "graphics/ZOffscreen.h"
 #include "platform/Display.h"
 
 namespace {
@@ -33,6 +37,9 @@ ZWindow::~ZWindow() {
     beingDestroyed_ = true;
     WindowList().Remove(this, false);
     ClosePanels();
+    for (auto& buffer : backBuffers_) {
+        buffer.reset();
+    }
     DestroyWindow();
 }
 
@@ -113,8 +120,30 @@ void ZWindow::Redraw(const ZRect* rect) {
 
 void ZWindow::ClosePanels() {}
 
-void ZWindow::Move(const ZRect& rect) {
+void ZWindow::Move(const ZRect& rect, bool resizeBuffers) {
+    if (resizeBuffers && bufferCount_ > 0) {
+        ZRect size{0, 0, rect.Height(), rect.Width()};
+        SetBackBuffers(backBuffers_[0]->GetDepth(), &size, bufferCount_);
+    }
     MoveWindow(ToScreenRect(rect), true);
+}
+
+void ZWindow::SetBackBuffers(int32_t depth, const ZRect* rect, int32_t count) {
+    for (auto& buffer : backBuffers_) {
+        buffer.reset();
+    }
+    bufferCount_ = 0;
+    currentBuffer_ = 0;
+    platform::ScreenRect client = GetClientRect();
+    ZRect size = rect != nullptr ? *rect : ZRect{0, 0, client.Height(), client.Width()};
+    // Only one buffer is ever made: drawing alternates over nothing more.
+    int32_t wanted = std::min(std::min(count, kMaxBackBuffers), 1);
+    for (int32_t i = 0; i < wanted; ++i) {
+        auto buffer = std::make_unique<ZOffscreen>(size, depth, nullptr, kKindDIBSection);
+        if (buffer->GetPixels() != nullptr) {
+            backBuffers_[bufferCount_++] = std::move(buffer);
+        }
+    }
 }
 
 void ZWindow::ShowAllForActivation(bool active) {
@@ -133,10 +162,24 @@ void ZWindow::ShowAllForActivation(bool active) {
     }
 }
 
-void ZWindow::Paint(const platform::ScreenRect&) {
-    platform::Display& display = platform::Display::Get();
-    display.FillRect(GetWindowRect(), 0x000000);
-    display.Present();
+void ZWindow::Paint(const platform::ScreenRect& update) {
+    if (!IsWindowVisible()) {
+        return;
+    }
+    ZRect rect{update.top, update.left, update.bottom, update.right};
+    static const uint8_t kBlack[3] = {0, 0, 0};
+    if (ZOffscreen* buffer = GetBackBuffer()) {
+        {
+            ZGraphicDevice device(*buffer);
+            device.FillRect(rect, kBlack, nullptr, 0, 0, ZGraphicDevice::kModeNone);
+        }
+        buffer->DrawToWindow(*this, &rect, &rect);
+        currentBuffer_ = (currentBuffer_ + 1) % bufferCount_;
+    } else {
+        ZGraphicDevice device(*this);
+        device.FillRect(rect, kBlack, nullptr, 0, 0, ZGraphicDevice::kModeNone);
+    }
+    platform::Display::Get().Present();
 }
 
 bool ZWindow::OnWndMsg(uint32_t message, platform::WParam, platform::LParam, platform::LResult* result) {

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/ZLinkedList.h"
 #include "core/ZRect.h"
 #include "core/ZTLink.h"
 #include "platform/CWnd.h"
+
+class ZOffscreen;
 
 class ZWindow : public CWnd, public ZListElement {
   public:
@@ -39,8 +42,16 @@ class ZWindow : public CWnd, public ZListElement {
     // Closes and deletes every panel of the window.
     virtual void ClosePanels();
 
-    // Moves the platform window to rect (screen coordinates for top-level windows).
-    void Move(const ZRect& rect);
+    // Moves the platform window to rect (screen coordinates for top-level windows); with resizeBuffers the
+    // back buffers take the new size.
+    void Move(const ZRect& rect, bool resizeBuffers = false);
+    // Replaces the back buffers: count (at most one is made) platform-bitmap offscreens of depth (0: the
+    // screen's) and of rect's size (null: the window's). A buffer without pixels is not kept.
+    void SetBackBuffers(int32_t depth, const ZRect* rect, int32_t count);
+    int32_t GetBackBufferCount() const { return bufferCount_; }
+    ZOffscreen* GetBackBuffer() const {
+        return bufferCount_ > 0 ? backBuffers_[currentBuffer_].get() : nullptr;
+    }
     // Shows or hides every window that follows application activation.
     static void ShowAllForActivation(bool active);
 
@@ -56,12 +67,17 @@ class ZWindow : public CWnd, public ZListElement {
 
   protected:
     bool Create(uint32_t windowId, const ZRect& rect, bool clamp, const char* title, uint32_t style);
-    // Draws the update rectangle; until panels draw, the window shows a plain black frame.
+    // Draws the update rectangle into the back buffer and copies it to the screen; until panels draw, the
+    // window shows a plain black frame.
     virtual void Paint(const platform::ScreenRect& update);
 
     int32_t type_ = kTypeWindow;
 
   private:
+    static constexpr int32_t kMaxBackBuffers = 3;
+    std::unique_ptr<ZOffscreen> backBuffers_[kMaxBackBuffers];
+    int32_t bufferCount_ = 0;
+    int32_t currentBuffer_ = 0;
     int32_t panelOwnerId_;
     ZEventHandler eventHandler_;
     bool topmost_;

@@ -1,14 +1,32 @@
 #include "platform/Display.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/VideoBackend.h"
 
 namespace platform {
 
+namespace {
+
+// A plain set of system colours for a fresh screen: light greys, navy captions, black text.
+constexpr uint32_t kDefaultSystemColors[kSystemColorCount] = {
+    0xD4D0C8, 0x0A246A, 0x808080, 0x3A6EA5, 0xD4D0C8, 0x808080, 0x000000, 0xFFFFFF, 0x808080,
+    0x0A246A, 0xFFFFFF, 0xD4D0C8, 0x808080, 0xD4D0C8, 0x000000, 0xD4D0C8, 0xFFFFFF, 0x000000,
+    0x000000, 0xD4D0C8, 0xFFFFFF, 0x404040, 0xD4D0C8, 0x000000, 0xFFFFE1,
+};
+
+// A grey ramp until someone realises a palette.
+void GreyPalette(uint8_t* palette) {
+    for (int i = 0; i < 256; ++i) {
+        palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = uint8_t(i);
+    }
+}
+
+}  // namespace
+
 bool IsValidScreenMode(const ScreenMode& mode) {
-    bool depthOk =
-        mode.depth == 8 || mode.depth == 15 || mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
+    bool depthOk = mode.depth == 8 || mode.depth == 15 || mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
     // 16384 x 16384 keeps every pixel count and byte size well inside 32 bits.
     return depthOk && mode.width > 0 && mode.height > 0 && mode.width <= 16384 && mode.height <= 16384;
 }
@@ -18,8 +36,14 @@ Display& Display::Get() {
     return display;
 }
 
-Display::Display() {
-    frame_.assign(size_t(mode_.width) * size_t(mode_.height), 0);
+Display::Display() { Reset(mode_); }
+
+void Display::Reset(const ScreenMode& mode) {
+    SetMode(mode);
+    settingsMode_ = mode_;
+    GreyPalette(palette_);
+    paletteUse_ = kPaletteUseStatic;
+    std::memcpy(systemColors_, kDefaultSystemColors, sizeof systemColors_);
 }
 
 bool Display::SetMode(const ScreenMode& mode) {
@@ -27,8 +51,92 @@ bool Display::SetMode(const ScreenMode& mode) {
         return false;
     }
     mode_ = mode;
+    stride_ = (mode.width * GetBytesPerPixel() + 3) & ~3;
+    pixels_.assign(size_t(stride_) * size_t(mode.height), 0);
     frame_.assign(size_t(mode.width) * size_t(mode.height), 0);
     return true;
+}
+
+void Display::SetSettingsMode(const ScreenMode& mode) {
+    if (IsValidScreenMode(mode)) {
+        settingsMode_ = mode;
+    }
+}
+
+void Display::SetPalette(const uint8_t* rgb, int32_t count) {
+    if (rgb == nullptr || count <= 0) {
+        return;
+    }
+    std::memset(palette_, 0, sizeof palette_);
+    std::memcpy(palette_, rgb, size_t(std::min(count, 256)) * 3);
+}
+
+void Display::SetSystemColors(const uint32_t* colors) {
+    if (colors != nullptr) {
+        std::memcpy(systemColors_, colors, sizeof systemColors_);
+    }
+}
+
+uint32_t Display::ColorOf(const uint8_t* p) const {
+    auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
+    auto expand6 = [](uint32_t v) { return (v << 2) | (v >> 4); };
+    switch (mode_.depth) {
+        case 8: {
+            const uint8_t* c = palette_ + p[0] * 3;
+            return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+        }
+        case 15: {
+            uint32_t w = uint32_t(p[0] | p[1] << 8);
+            return expand5((w >> 10) & 31) << 16 | expand5((w >> 5) & 31) << 8 | expand5(w & 31);
+        }
+        case 16: {
+            uint32_t w = uint32_t(p[0] | p[1] << 8);
+            return expand5((w >> 11) & 31) << 16 | expand6((w >> 5) & 63) << 8 | expand5(w & 31);
+        }
+        default:  // bytes B, G, R
+            return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    }
+}
+
+void Display::PixelOf(uint32_t rgb, uint8_t* out) const {
+    uint32_t r = (rgb >> 16) & 255, g = (rgb >> 8) & 255, b = rgb & 255;
+    switch (mode_.depth) {
+        case 8: {
+            int best = 0;
+            int32_t bestDistance = INT32_MAX;
+            for (int i = 0; i < 256; ++i) {
+                int32_t dr = int32_t(palette_[i * 3]) - int32_t(r), dg = int32_t(palette_[i * 3 + 1]) - int32_t(g),
+                        db = int32_t(palette_[i * 3 + 2]) - int32_t(b);
+                int32_t d = dr * dr + dg * dg + db * db;
+                if (d < bestDistance) {
+                    bestDistance = d;
+                    best = i;
+                }
+            }
+            out[0] = uint8_t(best);
+            break;
+        }
+        case 15: {
+            uint32_t w = (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
+            out[0] = uint8_t(w);
+            out[1] = uint8_t(w >> 8);
+            break;
+        }
+        case 16: {
+            uint32_t w = (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+            out[0] = uint8_t(w);
+            out[1] = uint8_t(w >> 8);
+            break;
+        }
+        default:
+            out[0] = uint8_t(b);
+            out[1] = uint8_t(g);
+            out[2] = uint8_t(r);
+            if (mode_.depth == 32) {
+                out[3] = 0;
+            }
+            break;
+    }
 }
 
 void Display::FillRect(const ScreenRect& rect, uint32_t rgb) {
@@ -36,13 +144,45 @@ void Display::FillRect(const ScreenRect& rect, uint32_t rgb) {
     int32_t top = std::max(rect.top, 0);
     int32_t right = std::min(rect.right, mode_.width);
     int32_t bottom = std::min(rect.bottom, mode_.height);
+    int32_t bpp = GetBytesPerPixel();
+    uint8_t pixel[4];
+    PixelOf(rgb, pixel);
     for (int32_t y = top; y < bottom; ++y) {
-        uint32_t* row = frame_.data() + size_t(y) * size_t(mode_.width);
-        std::fill(row + left, row + std::max(left, right), rgb);
+        uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
+        for (int32_t x = left; x < right; ++x) {
+            std::memcpy(row + size_t(x) * size_t(bpp), pixel, size_t(bpp));
+        }
+    }
+}
+
+void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
+    if (pixels == nullptr) {
+        return;
+    }
+    int32_t bpp = GetBytesPerPixel();
+    int32_t skipX = std::max(0, -x), skipY = std::max(0, -y);
+    int32_t w = std::min(width, mode_.width - x) - skipX;
+    int32_t h = std::min(height, mode_.height - y) - skipY;
+    for (int32_t row = 0; row < h; ++row) {
+        const uint8_t* from = pixels + int64_t(row + skipY) * stride + int64_t(skipX) * bpp;
+        uint8_t* to = pixels_.data() + size_t(y + skipY + row) * size_t(stride_) + size_t(x + skipX) * size_t(bpp);
+        std::memcpy(to, from, size_t(w) * size_t(bpp));
+    }
+}
+
+void Display::UpdateFrame() {
+    int32_t bpp = GetBytesPerPixel();
+    for (int32_t y = 0; y < mode_.height; ++y) {
+        const uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
+        uint32_t* out = frame_.data() + size_t(y) * size_t(mode_.width);
+        for (int32_t x = 0; x < mode_.width; ++x) {
+            out[x] = ColorOf(row + size_t(x) * size_t(bpp));
+        }
     }
 }
 
 void Display::Present() {
+    UpdateFrame();
     ++presentCount_;
     if (VideoBackend* backend = GetVideoBackend()) {
         backend->Present(*this);

@@ -191,7 +191,7 @@ int RunApplication(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", program, error.c_str());
         return 1;
     }
-    Display::Get().SetMode(options.screen);
+    Display::Get().Reset(options.screen);
     SetFixedSeed(options.hasSeed, options.seed);
     InstallTerminationHandlers();
     SetVideoBackend(backend.get());

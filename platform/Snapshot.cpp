@@ -45,7 +45,8 @@ bool WriteRows(FILE* file, int width, int height, std::vector<png_bytep>& rows) 
 
 }  // namespace
 
-bool WritePngSnapshot(const Display& display, const std::string& path, std::string& error) {
+bool WritePngSnapshot(Display& display, const std::string& path, std::string& error) {
+    display.UpdateFrame();
     const ScreenMode& mode = display.GetMode();
     std::vector<uint8_t> pixels(size_t(mode.width) * size_t(mode.height) * 3);
     const uint32_t* frame = display.GetFrame();

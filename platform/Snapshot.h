@@ -7,6 +7,6 @@ namespace platform {
 
 class Display;
 
-bool WritePngSnapshot(const Display& display, const std::string& path, std::string& error);
+bool WritePngSnapshot(Display& display, const std::string& path, std::string& error);
 
 }  // namespace platform

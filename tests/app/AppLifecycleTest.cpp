@@ -12,6 +12,7 @@
 #include "app/CProjectApplication.h"
 #include "app/ZSettingsFile.h"
 #include "core/LinkEvents.h"
+#include "graphics/ZOffscreen.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/MessageQueue.h"
@@ -163,11 +164,15 @@ TEST_F(AppTest, SaverModeOpensTheCentredWindowAndTheStartMessageChecksTheDisplay
     ZMainWindow* window = app.GetMainWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->GetType(), ZWindow::kTypeProjectWindow);
+    // Made centred on the 1280x1024 screen (not maximised: shorter than it), then the screen switched to
+    // 800x600 and the window was centred again.
+    EXPECT_FALSE(window->IsZoomed());
+    EXPECT_EQ(platform::Display::Get().GetMode(), (platform::ScreenMode{800, 600, 32}));
     platform::ScreenRect r = window->GetWindowRect();
-    EXPECT_EQ(r.left, 240);
-    EXPECT_EQ(r.top, 212);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.Width(), 800);
-    EXPECT_FALSE(window->IsZoomed());  // shorter than the screen: not maximised
+    EXPECT_EQ(r.Height(), 600);
     platform::Message m;
     ASSERT_TRUE(platform::TakeMessage(m));
     EXPECT_EQ(m.message, platform::kMsgStart);
@@ -196,6 +201,8 @@ TEST_F(AppTest, ADisplayTooSmallEndsTheShowWithAMessageInSaverModeOnly) {
         size_t before = Alerts().size();
         ASSERT_TRUE(app.InitInstance()) << line;
         ASSERT_NE(app.GetMainWindow(), nullptr) << line;
+        // The show switched the screen to 800x600; something made it smaller again before the start.
+        platform::Display::Get().SetMode(platform::ScreenMode{640, 480, 32});
         app.GetMainWindow()->SendMessage(platform::kMsgStart);
         if (app.IsSaverMode()) {
             ASSERT_EQ(Alerts().size(), before + 1);
@@ -271,4 +278,37 @@ TEST_F(AppTest, SettingsFileNameAndContainerPath) {
     std::ofstream(config / "kestapp.ini") << "[Paths]\nMediaPath=   /srv/kest/media/  \n";
     EXPECT_STREQ(app.SeparateContainerPath().GetText(), "/srv/kest/media/KestApp.MSF");
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(AppTest, TheShowSetsUpTheDisplayAtEveryDepthAndPutsItBack) {
+    for (int32_t depth : {8, 15, 16, 24, 32}) {
+        const platform::ScreenMode start{1024, 768, depth};
+        platform::Display& display = platform::Display::Get();
+        display.Reset(start);
+        const std::vector<uint32_t> colorsBefore(display.GetSystemColors(), display.GetSystemColors() + 25);
+        {
+            TestApplication app;
+            app.m_lpCmdLine = "/s";
+            ASSERT_TRUE(app.InitInstance()) << depth;
+            EXPECT_EQ(display.GetMode(), (platform::ScreenMode{800, 600, depth}));
+            EXPECT_EQ(display.GetPaletteUse(), platform::kPaletteUseNoStatic);
+            ZMainWindow* window = app.GetMainWindow();
+            ASSERT_NE(window, nullptr);
+            ASSERT_EQ(window->GetBackBufferCount(), 1);
+            EXPECT_EQ(window->GetBackBuffer()->GetDepth(), depth == 16 ? 15 : depth);
+            // A paint reaches the screen through the back buffer.
+            uint32_t presents = display.GetPresentCount();
+            window->InvalidateRect(nullptr);
+            for (int i = 0; i < 4; ++i) {
+                app.PumpOnce();
+            }
+            EXPECT_GT(display.GetPresentCount(), presents);
+            app.Terminate();
+        }
+        EXPECT_EQ(display.GetMode(), start) << depth;
+        EXPECT_EQ(display.GetPaletteUse(), platform::kPaletteUseStatic);
+        EXPECT_EQ(std::vector<uint32_t>(display.GetSystemColors(), display.GetSystemColors() + 25),
+                  colorsBefore);
+        platform::ClearMessages();
+    }
 }

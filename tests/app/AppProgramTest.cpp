@@ -119,9 +119,12 @@ TEST_F(AppProgram, AContainerNamedByTheProfileFileIsFound) {
     Result configure = RunKestapp("--video=headless /c", runtime_);
     EXPECT_EQ(configure.status, 0);
     EXPECT_EQ(configure.output, "KestApp: This screensaver has no settings.\n");
-    Result show = RunKestapp("--video=headless --seconds=2 /s", runtime_);
-    EXPECT_EQ(show.status, 0);
-    EXPECT_EQ(show.output, "");
+    for (const char* depth : {"8", "15", "16", "24", "32"}) {
+        Result show = RunKestapp(
+            std::string("--video=headless --seconds=2 --screen=800x600x") + depth + " /s", runtime_);
+        EXPECT_EQ(show.status, 0) << depth;
+        EXPECT_EQ(show.output, "") << depth;
+    }
 
     // Without MediaPath the container is looked for in the current directory.
     std::ofstream(runtime_ / "kestapp.ini") << "[Paths]\n";

@@ -280,6 +280,7 @@ TEST(PlatformSnapshot, WritesAPngOfTheScreen) {
     platform::Display& display = platform::Display::Get();
     ASSERT_TRUE(display.SetMode(platform::ScreenMode{64, 48, 32}));
     display.FillRect(platform::ScreenRect{-5, -5, 10, 10}, 0xFF8000);
+    display.UpdateFrame();
     EXPECT_EQ(display.GetFrame()[0], 0xFF8000u);
     EXPECT_EQ(display.GetFrame()[10], 0u);
     fs::path dir = MakeTempDir("png");

@@ -1,0 +1,175 @@
+#include "graphics/ZAlphaChannel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "media/ZMediaServer.h"
+
+ZAlphaChannel::ZAlphaChannel(uint16_t mediaId) : mediaId_(mediaId) {
+    reloadable_ = true;
+    Load();
+}
+
+ZAlphaChannel::ZAlphaChannel(const ZRect& rect)
+    : bounds_{0, 0, rect.Height(), rect.Width()},
+      plane_(std::make_unique<ZOffscreen>(bounds_, 8, nullptr, kKindMemory, kFormatAlpha8)) {
+    loaded_ = plane_->GetPixels() != nullptr;
+}
+
+ZAlphaChannel::ZAlphaChannel(ZAlphaChannel& source, const ZRect* clipRect) {
+    ZRect part = source.bounds_;
+    if (clipRect != nullptr) {
+        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
+                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+    }
+    if (part.IsEmpty()) {
+        return;
+    }
+    bounds_ = ZRect{0, 0, part.Height(), part.Width()};
+    plane_ = std::make_unique<ZOffscreen>(bounds_, 8, nullptr, kKindMemory, kFormatAlpha8);
+    plane_->Clear();
+    source.CombineInto(*this, &part, nullptr, 63);
+    loaded_ = plane_->GetPixels() != nullptr;
+}
+
+int32_t ZAlphaChannel::Load() {
+    if (plane_ != nullptr) {
+        return 0;
+    }
+    if (failed_ || mediaId_ == 0 || gMediaServer == nullptr) {
+        return -1;
+    }
+    ZFile file;
+    ZTypeCode type = kTypeRax;
+    int32_t result = -1;
+    if (gMediaServer->OpenItem(mediaId_, file, type) && type == kTypeRax) {
+        // Other item types would go through a picture reader, which this plane does not use yet.
+        result = ReadRax(file);
+    }
+    failed_ = result != 0;
+    loaded_ = result == 0;
+    return result;
+}
+
+int32_t ZAlphaChannel::Unload() {
+    if (IsPurgeable() && IsReloadable()) {
+        plane_.reset();
+        loaded_ = false;
+        failed_ = false;
+    }
+    return 0;
+}
+
+int32_t ZAlphaChannel::ReadRax(ZFile& file) {
+    int16_t width = 0;
+    int16_t height = 0;
+    int32_t storedStride = 0;
+    if (file.ReadShort(width) != 2 || file.ReadShort(height) != 2 || file.ReadLong(storedStride) != 4) {
+        return -1;
+    }
+    // A negative height marks data this plane cannot use; so do empty and oversized planes.
+    if (width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) {
+        return -1;
+    }
+    int32_t stride = (width + 3) & ~3;
+    int64_t bytes = int64_t(stride) * height;
+    if (bytes > int64_t(file.GetSize()) - file.Tell()) {
+        return -1;  // the item is shorter than its rows
+    }
+    auto plane =
+        std::make_unique<ZOffscreen>(ZRect{0, 0, height, width}, 8, nullptr, kKindMemory, kFormatAlpha8);
+    if (plane->GetPixels() == nullptr || plane->GetStride() != stride) {
+        return -1;
+    }
+    if (file.Read(plane->GetPixels(), int32_t(bytes)) != bytes) {
+        return -1;
+    }
+    // Values index 64-entry rows of the blend tables: anything above 63 is cut to 6 bits.
+    uint8_t* p = plane->GetPixels();
+    for (int64_t i = 0; i < bytes; ++i) {
+        p[i] &= 63;
+    }
+    bounds_ = ZRect{0, 0, height, width};
+    plane_ = std::move(plane);
+    return 0;
+}
+
+int32_t ZAlphaChannel::GetAlphaAt(int32_t x, int32_t y) const {
+    if (plane_ == nullptr || plane_->GetPixels() == nullptr) {
+        return 0;
+    }
+    int64_t px = int64_t(x) + originX_;
+    int64_t py = int64_t(y) + originY_;
+    if (px < 0 || py < 0 || px >= bounds_.right || py >= bounds_.bottom) {
+        return 0;
+    }
+    return plane_->RowAddress(int32_t(py))[px] & 63;
+}
+
+// U[d * 64 + s]: the alpha of coverage d united with coverage s at the opacity.
+const uint8_t* ZAlphaChannel::UnionTable(int32_t opacity) {
+    if (unionTable_ != nullptr && unionOpacity_ == opacity) {
+        return unionTable_.get();
+    }
+    unionTable_.reset(new (std::nothrow) uint8_t[64 * 64]);
+    if (unionTable_ == nullptr) {
+        return nullptr;
+    }
+    const float step = 0.015873017f;  // 1/63 as the tables have always used it
+    for (int32_t d = 0; d < 64; ++d) {
+        for (int32_t s = 0; s < 64; ++s) {
+            float value = 63.0f - float(63 - d) * step * (63.0f - float(s) * float(opacity) * step);
+            unionTable_[size_t(d * 64 + s)] = uint8_t(std::clamp(std::lround(value), 0L, 63L));
+        }
+    }
+    unionOpacity_ = opacity;
+    return unionTable_.get();
+}
+
+void ZAlphaChannel::CombineInto(ZAlphaChannel& target, const ZRect* sourceRect, const ZRect* targetRect,
+                                int32_t opacity) {
+    if (plane_ == nullptr || target.plane_ == nullptr || plane_->GetPixels() == nullptr ||
+        target.plane_->GetPixels() == nullptr) {
+        return;
+    }
+    ZRect s = sourceRect != nullptr ? *sourceRect : bounds_;
+    ZRect d = targetRect != nullptr ? *targetRect : target.bounds_;
+    int64_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
+    int64_t w = std::min<int64_t>(s.Width(), d.Width());
+    int64_t h = std::min<int64_t>(s.Height(), d.Height());
+    // Neither side may start above or left of its plane: the other side moves along.
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
+    w = std::min<int64_t>({w, bounds_.right - sx, target.bounds_.right - dx});
+    h = std::min<int64_t>({h, bounds_.bottom - sy, target.bounds_.bottom - dy});
+    const uint8_t* table = UnionTable(std::clamp(opacity, 0, 63));
+    if (w <= 0 || h <= 0 || table == nullptr) {
+        return;
+    }
+    for (int64_t row = 0; row < h; ++row) {
+        const uint8_t* from = plane_->RowAddress(int32_t(sy + row)) + sx;
+        uint8_t* to = target.plane_->RowAddress(int32_t(dy + row)) + dx;
+        for (int64_t x = 0; x < w; ++x) {
+            to[x] = table[(to[x] & 63) * 64 + (from[x] & 63)];
+        }
+    }
+}

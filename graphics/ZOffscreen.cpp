@@ -1,0 +1,492 @@
+#include "graphics/ZOffscreen.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "graphics/ZAlphaChannel.h"
+#include "graphics/ZColorTable.h"
+#include "graphics/ZDisplay.h"
+#include "platform/CWnd.h"
+#include "platform/Display.h"
+#include "platform/Memory.h"
+
+namespace {
+
+int16_t gDefaultKind = kKindMemory;
+
+bool IsValidDepth(int32_t depth) {
+    return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+}
+
+// Byte positions of R, G, B (and the unused byte) inside a 24- or 32-bit pixel of a format.
+struct ByteOrder {
+    int r, g, b, x;
+};
+
+ByteOrder OrderOf(int16_t format) {
+    switch (format & 0x7FFF) {
+        case kFormatRGB24:
+            return {0, 1, 2, -1};
+        case kFormatRGBX32:
+            return {0, 1, 2, 3};
+        case kFormatXRGB32:
+            return {1, 2, 3, 0};
+        case kFormatXBGR32:
+            return {3, 2, 1, 0};
+        case kFormatBGRX32:
+            return {2, 1, 0, 3};
+        default:  // kFormatBGR24
+            return {2, 1, 0, -1};
+    }
+}
+
+uint16_t ReadWord(const uint8_t* p, int16_t format) {
+    return (format & kNativeByteOrder) != 0 ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[0] << 8 | p[1]);
+}
+
+void WriteWord(uint8_t* p, uint16_t w, int16_t format) {
+    if ((format & kNativeByteOrder) != 0) {
+        p[0] = uint8_t(w);
+        p[1] = uint8_t(w >> 8);
+    } else {
+        p[0] = uint8_t(w >> 8);
+        p[1] = uint8_t(w);
+    }
+}
+
+uint32_t Expand5(uint32_t v) {
+    return (v << 3) | (v >> 2);
+}
+uint32_t Expand6(uint32_t v) {
+    return (v << 2) | (v >> 4);
+}
+
+bool Is565(int32_t depth, int16_t format) {
+    return depth == 16 || (format & 0x7FFF) == kFormatRGB565;
+}
+
+}  // namespace
+
+void ZOffscreen::SetDefaultKind(int16_t kind) {
+    gDefaultKind = kind == kKindDIBSection ? kind : int16_t(kKindMemory);
+}
+
+int16_t ZOffscreen::GetDefaultKind() {
+    return gDefaultKind;
+}
+
+ZOffscreen::ZOffscreen(const ZRect& rect, int32_t depth, ZColorTable* colorTable, int16_t kind,
+                       int16_t format, int32_t stride) {
+    SetColorTable(colorTable);
+    if (depth == 0 || depth == -2) {
+        depth = ZDisplayMode::Get().GetScreenMode().depth;
+    }
+    Allocate(rect.Width(), rect.Height(), depth, kind, format, stride);
+}
+
+ZOffscreen::ZOffscreen(const ZRect& rect, const uint8_t rgb[3]) : colorOnly_(true), depth_(8) {
+    SetColorTable(nullptr);
+    rect_ = ZRect{0, 0, std::max(rect.Height(), 0), std::max(rect.Width(), 0)};
+    if (rgb != nullptr) {
+        std::memcpy(color_, rgb, 3);
+    }
+    format_ = kFormatIndexed8;
+}
+
+ZOffscreen::ZOffscreen(ZOffscreen& source, const ZRect* clipRect)
+    : colorOnly_(source.colorOnly_), depth_(source.depth_) {
+    SetColorTable(source.colorTable_);
+    std::memcpy(color_, source.color_, 3);
+    ZRect part = source.rect_;
+    if (clipRect != nullptr) {
+        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
+                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+    }
+    if (part.IsEmpty()) {
+        part = ZRect{};
+    }
+    if (colorOnly_) {
+        rect_ = ZRect{0, 0, part.Height(), part.Width()};
+        format_ = source.format_;
+    } else if (Allocate(part.Width(), part.Height(), source.depth_, source.kind_, source.format_, 0)) {
+        source.CopyTo(*this, &part, nullptr);
+    }
+    mode_ = source.mode_;
+    if (ZAlphaChannel* alpha = mode_.GetAlphaChannel()) {
+        ZAlphaChannel* cropped = new ZAlphaChannel(*alpha, &part);
+        mode_.SetAlphaChannel(cropped);
+        cropped->Release();
+    }
+}
+
+ZOffscreen::~ZOffscreen() {
+    ReleasePixels();
+    if (colorTable_ != nullptr) {
+        colorTable_->Release();
+    }
+}
+
+bool ZOffscreen::Allocate(int32_t width, int32_t height, int32_t depth, int16_t kind, int16_t format,
+                          int32_t stride) {
+    ReleasePixels();
+    rect_ = ZRect{0, 0, std::max(height, 0), std::max(width, 0)};
+    kind_ = kind == kKindDefault ? gDefaultKind : (kind == kKindDIBSection ? kind : int16_t(kKindMemory));
+    if (!IsValidDepth(depth) || width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) {
+        depth_ = IsValidDepth(depth) ? depth : 0;
+        return false;
+    }
+    if (kind_ == kKindDIBSection) {
+        // An uncompressed 16-bit platform bitmap holds 5-5-5 pixels.
+        depth_ = depth == 16 ? 15 : depth;
+        format_ = DefaultFormat(depth_);
+        int32_t bits = depth_ == 15 ? 16 : depth_;
+        stride_ = ((width * bits + 31) >> 5) * 4;
+        bottomUp_ = true;
+    } else {
+        depth_ = depth;
+        format_ = FitFormat(depth, format == 0 || format == 1 ? DefaultFormat(depth) : format);
+        int32_t rowBytes = width * BytesPerPixel(depth);
+        stride_ = stride >= rowBytes ? stride : (rowBytes + 3) & ~3;
+        bottomUp_ = false;
+    }
+    pixels_ = static_cast<uint8_t*>(platform::AllocLarge(size_t(stride_) * size_t(height)));
+    return pixels_ != nullptr;
+}
+
+void ZOffscreen::ReleasePixels() {
+    lockCount_ = 0;
+    platform::FreeLarge(pixels_);
+    pixels_ = nullptr;
+}
+
+bool ZOffscreen::Lock() {
+    ++lockCount_;
+    return pixels_ != nullptr;
+}
+
+void ZOffscreen::Unlock() {
+    if (lockCount_ > 0) {
+        --lockCount_;
+    }
+}
+
+uint8_t* ZOffscreen::RowAddress(int32_t y) const {
+    if (pixels_ == nullptr) {
+        return nullptr;
+    }
+    int32_t stored = bottomUp_ ? rect_.bottom - 1 - y : y;
+    return pixels_ + size_t(stored) * size_t(stride_);
+}
+
+void ZOffscreen::Clear() {
+    if (pixels_ != nullptr) {
+        std::memset(pixels_, 0, size_t(stride_) * size_t(rect_.bottom));
+    }
+}
+
+void ZOffscreen::FlipRows() {
+    if (pixels_ == nullptr) {
+        return;
+    }
+    // Byte ranges: any stride works, odd ones included.
+    for (int32_t i = 0, j = rect_.bottom - 1; i < j; ++i, --j) {
+        uint8_t* a = pixels_ + size_t(i) * size_t(stride_);
+        uint8_t* b = pixels_ + size_t(j) * size_t(stride_);
+        std::swap_ranges(a, a + stride_, b);
+    }
+}
+
+void ZOffscreen::ConvertByteOrder(int16_t toFormat) {
+    ConvertByteOrder(pixels_, stride_, rect_.right, rect_.bottom, depth_, format_, toFormat);
+    if (pixels_ != nullptr && depth_ > 8) {
+        format_ = toFormat;
+    }
+}
+
+void ZOffscreen::ConvertByteOrder(uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                                  int32_t depth, int16_t fromFormat, int16_t toFormat) {
+    if (pixels == nullptr || fromFormat == toFormat || depth <= 8) {
+        return;
+    }
+    int32_t bpp = BytesPerPixel(depth);
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* p = pixels + int64_t(y) * stride;
+        for (int32_t x = 0; x < width; ++x, p += bpp) {
+            if (bpp == 2) {
+                if (((fromFormat ^ toFormat) & kNativeByteOrder) != 0) {
+                    std::swap(p[0], p[1]);
+                }
+                continue;
+            }
+            ByteOrder from = OrderOf(fromFormat);
+            ByteOrder to = OrderOf(toFormat);
+            uint8_t r = p[from.r], g = p[from.g], b = p[from.b];
+            if (to.x >= 0) {
+                p[to.x] = 0;
+            }
+            p[to.r] = r;
+            p[to.g] = g;
+            p[to.b] = b;
+        }
+    }
+}
+
+uint32_t ZOffscreen::ColorAt(int32_t x, int32_t y) const {
+    const uint8_t* p = RowAddress(y) + size_t(x) * size_t(BytesPerPixel(depth_));
+    switch (depth_) {
+        case 8: {
+            if (format_ != kFormatIndexed8 || colorTable_ == nullptr) {
+                return uint32_t(p[0]) << 16 | uint32_t(p[0]) << 8 | p[0];
+            }
+            const uint8_t* c = colorTable_->GetEntryData() + p[0] * 3;
+            return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+        }
+        case 15:
+        case 16: {
+            uint32_t w = ReadWord(p, format_);
+            if (Is565(depth_, format_)) {
+                return Expand5((w >> 11) & 31) << 16 | Expand6((w >> 5) & 63) << 8 | Expand5(w & 31);
+            }
+            return Expand5((w >> 10) & 31) << 16 | Expand5((w >> 5) & 31) << 8 | Expand5(w & 31);
+        }
+        default: {
+            ByteOrder o = OrderOf(format_);
+            return uint32_t(p[o.r]) << 16 | uint32_t(p[o.g]) << 8 | p[o.b];
+        }
+    }
+}
+
+void ZOffscreen::Fill(const ZRect* rect, const uint8_t* rgb) {
+    if (pixels_ == nullptr) {
+        return;
+    }
+    const uint8_t* c = rgb != nullptr ? rgb : color_;
+    ZRect r = rect != nullptr ? *rect : rect_;
+    r = ZRect{std::max(r.top, 0), std::max(r.left, 0), std::min(r.bottom, rect_.bottom),
+              std::min(r.right, rect_.right)};
+    if (r.IsEmpty()) {
+        return;
+    }
+    uint8_t pixel[4] = {0, 0, 0, 0};
+    int32_t bpp = BytesPerPixel(depth_);
+    if (depth_ == 8) {
+        int32_t index = c[0];
+        if (format_ == kFormatIndexed8 && colorTable_ != nullptr) {
+            index = std::max(colorTable_->FindColor(c, true), 0);
+        }
+        pixel[0] = uint8_t(index);
+    } else if (bpp == 2) {
+        uint16_t w = Is565(depth_, format_) ? uint16_t((c[0] >> 3) << 11 | (c[1] >> 2) << 5 | (c[2] >> 3))
+                                            : uint16_t((c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3));
+        WriteWord(pixel, w, format_);
+    } else {
+        ByteOrder o = OrderOf(format_);
+        pixel[o.r] = c[0];
+        pixel[o.g] = c[1];
+        pixel[o.b] = c[2];
+    }
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint8_t* row = RowAddress(y) + size_t(r.left) * size_t(bpp);
+        for (int32_t x = r.left; x < r.right; ++x, row += bpp) {
+            std::memcpy(row, pixel, size_t(bpp));
+        }
+    }
+}
+
+bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect* targetRect) {
+    if (pixels_ == nullptr || target.pixels_ == nullptr) {
+        return false;
+    }
+    ZRect s = sourceRect != nullptr ? *sourceRect : rect_;
+    ZRect d = targetRect != nullptr ? *targetRect : target.rect_;
+    int32_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
+    int64_t w = std::min<int64_t>(s.Width(), d.Width());
+    int64_t h = std::min<int64_t>(s.Height(), d.Height());
+    // A negative origin on either side moves the other side by the same amount.
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
+    w = std::min<int64_t>({w, int64_t(rect_.right) - sx, int64_t(target.rect_.right) - dx});
+    h = std::min<int64_t>({h, int64_t(rect_.bottom) - sy, int64_t(target.rect_.bottom) - dy});
+    if (w <= 0 || h <= 0) {
+        return false;
+    }
+    // Big-endian words are turned into native ones once, on the first copy.
+    if (BytesPerPixel(depth_) == 2 && (format_ & kNativeByteOrder) == 0) {
+        ConvertByteOrder(int16_t(format_ | kNativeByteOrder));
+    }
+    bool palettesDiffer = depth_ == 8 && format_ == kFormatIndexed8 && target.colorTable_ != colorTable_ &&
+                          (target.colorTable_ == nullptr || !target.colorTable_->Equals(colorTable_));
+    if (depth_ != target.depth_ || format_ != target.format_ || palettesDiffer) {
+        return false;  // format conversion belongs to the converters
+    }
+    size_t bytes = size_t(w) * size_t(BytesPerPixel(depth_));
+    size_t sourceOffset = size_t(sx) * size_t(BytesPerPixel(depth_));
+    size_t targetOffset = size_t(dx) * size_t(BytesPerPixel(depth_));
+    for (int32_t y = 0; y < h; ++y) {
+        std::memmove(target.RowAddress(dy + y) + targetOffset, RowAddress(sy + y) + sourceOffset, bytes);
+    }
+    return true;
+}
+
+void ZOffscreen::SetColorTable(ZColorTable* table) {
+    ZColorTable* next = table != nullptr ? table : GetCurrentColorTable();
+    if (table != nullptr) {
+        table->AddReference();
+    }
+    if (colorTable_ != nullptr) {
+        colorTable_->Release();
+    }
+    colorTable_ = next;
+}
+
+ZColorTable* ZOffscreen::GetColorTable() const {
+    if (colorTable_ != nullptr) {
+        colorTable_->AddReference();
+    }
+    return colorTable_;
+}
+
+ZAlphaChannel* ZOffscreen::GetAlphaChannel() const {
+    ZAlphaChannel* alpha = mode_.GetAlphaChannel();
+    if (alpha != nullptr) {
+        alpha->AddReference();
+    }
+    return alpha;
+}
+
+void ZOffscreen::SetTransferMode(const ZTransferMode& mode) {
+    mode_ = mode;
+    // An alpha channel only goes with pixels of its own size.
+    ZAlphaChannel* alpha = mode_.GetAlphaChannel();
+    if (alpha != nullptr && !(alpha->GetBounds() == rect_)) {
+        mode_.SetAlphaChannel(nullptr);
+    }
+    if (mode_.Has(ZTransferMode::kTransparentIndex) && depth_ != 8) {
+        ZColorTable* table = colorTable_ != nullptr ? GetColorTable() : GetCurrentColorTable();
+        if (table != nullptr) {
+            std::memcpy(mode_.keyColor, table->GetEntryData() + mode_.transparentIndex * 3, 3);
+            table->Release();
+        }
+        mode_.flags = (mode_.flags & ~ZTransferMode::kTransparentIndex) | ZTransferMode::kTransparentColor;
+    } else if (mode_.Has(ZTransferMode::kTransparentColor) && depth_ == 8 && colorTable_ != nullptr) {
+        int32_t index = colorTable_->FindColor(mode_.keyColor, true);
+        if (index >= 0) {
+            mode_.transparentIndex = uint8_t(index);
+            mode_.flags =
+                (mode_.flags & ~ZTransferMode::kTransparentColor) | ZTransferMode::kTransparentIndex;
+        }
+    }
+}
+
+int32_t ZOffscreen::GetAlphaAt(int32_t x, int32_t y) const {
+    if (pixels_ == nullptr || x < 0 || y < 0 || x >= rect_.right || y >= rect_.bottom) {
+        return 0;
+    }
+    if (mode_.Has(ZTransferMode::kTransparentIndex) && depth_ == 8 &&
+        RowAddress(y)[x] == mode_.transparentIndex) {
+        return 0;
+    }
+    if (mode_.Has(ZTransferMode::kTransparentColor)) {
+        uint32_t pixel = ColorAt(x, y);
+        uint32_t key =
+            uint32_t(mode_.keyColor[0]) << 16 | uint32_t(mode_.keyColor[1]) << 8 | mode_.keyColor[2];
+        if (BytesPerPixel(depth_) == 2) {
+            // The key is compared at the precision the pixels have.
+            bool six = Is565(depth_, format_);
+            uint32_t r = Expand5(mode_.keyColor[0] >> 3);
+            uint32_t g = six ? Expand6(mode_.keyColor[1] >> 2) : Expand5(mode_.keyColor[1] >> 3);
+            uint32_t b = Expand5(mode_.keyColor[2] >> 3);
+            key = r << 16 | g << 8 | b;
+        }
+        if (pixel == key) {
+            return 0;
+        }
+    }
+    if (mode_.Has(ZTransferMode::kUseOpacity) && mode_.opacity == 0) {
+        return 1;
+    }
+    ZAlphaChannel* alpha = mode_.GetAlphaChannel();
+    int32_t a = mode_.Has(ZTransferMode::kUseAlphaChannel) && alpha != nullptr ? alpha->GetAlphaAt(x, y) : 63;
+    if (!mode_.Has(ZTransferMode::kUseOpacity)) {
+        return a;
+    }
+    return int32_t(float(mode_.opacity) * float(a) * 0.015873017f);
+}
+
+void ZOffscreen::DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect* targetRect) {
+    if (pixels_ == nullptr || !window.IsWindowVisible()) {
+        return;
+    }
+    platform::Display& display = platform::Display::Get();
+    int32_t screenDepth = display.GetMode().depth;
+    bool widen = depth_ == 15 && screenDepth == 16;
+    if ((depth_ != screenDepth && !widen) || (format_ != DefaultFormat(depth_) && depth_ != 8)) {
+        return;  // not in the screen's layout
+    }
+    platform::ScreenRect frame = window.GetWindowRect();
+    ZRect s = sourceRect != nullptr ? *sourceRect : rect_;
+    ZRect d = targetRect != nullptr ? *targetRect : ZRect{0, 0, frame.Height(), frame.Width()};
+    int64_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
+    int64_t w = std::min<int64_t>(s.Width(), d.Width());
+    int64_t h = std::min<int64_t>(s.Height(), d.Height());
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
+    w = std::min<int64_t>({w, rect_.right - sx, frame.Width() - dx});
+    h = std::min<int64_t>({h, rect_.bottom - sy, frame.Height() - dy});
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    int32_t bpp = BytesPerPixel(depth_);
+    std::vector<uint8_t> row(widen ? size_t(w) * 2 : 0);
+    for (int64_t y = 0; y < h; ++y) {
+        const uint8_t* from = RowAddress(int32_t(sy + y)) + sx * bpp;
+        if (widen) {
+            // 5-5-5 words become 5-6-5 ones: green gains a low bit.
+            for (int64_t x = 0; x < w; ++x) {
+                uint32_t p = uint32_t(from[x * 2] | from[x * 2 + 1] << 8);
+                uint32_t q = (p & 0x7C00) << 1 | (p & 0x03E0) << 1 | (p & 0x0200) >> 4 | (p & 0x001F);
+                row[size_t(x) * 2] = uint8_t(q);
+                row[size_t(x) * 2 + 1] = uint8_t(q >> 8);
+            }
+            from = row.data();
+        }
+        display.Blit(int32_t(frame.left + dx), int32_t(frame.top + dy + y), from, 0, int32_t(w), 1);
+    }
+}
