@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ZApplication.h"
+#include "graphics/ZColorTable.h"
 #include "graphics/ZGraphicDevice.h"
 #include "graphics/ZOffscreen.h"
 #include "platform/Display.h"
@@ -144,6 +145,16 @@ void ZWindow::SetBackBuffers(int32_t depth, const ZRect* rect, int32_t count) {
             backBuffers_[bufferCount_++] = std::move(buffer);
         }
     }
+}
+
+void ZWindow::PropagateColorTable(ZColorTable* table) {
+    for (ZListElement* e = WindowList().GetHead(); e != nullptr; e = e->next) {
+        ZWindow* window = static_cast<ZWindow*>(e);
+        for (int32_t i = 0; i < window->bufferCount_; ++i) {
+            window->backBuffers_[i]->SetColorTable(table, false);
+        }
+    }
+    ClearPaletteChanged();
 }
 
 void ZWindow::ShowAllForActivation(bool active) {

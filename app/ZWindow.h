@@ -11,6 +11,7 @@
 #include "core/ZTLink.h"
 #include "platform/CWnd.h"
 
+class ZColorTable;
 class ZOffscreen;
 
 class ZWindow : public CWnd, public ZListElement {
@@ -52,6 +53,9 @@ class ZWindow : public CWnd, public ZListElement {
     ZOffscreen* GetBackBuffer() const {
         return bufferCount_ > 0 ? backBuffers_[currentBuffer_].get() : nullptr;
     }
+    // Gives table to the back buffers of every window (without converting their pixels) and clears the
+    // palette-changed flag.
+    static void PropagateColorTable(ZColorTable* table);
     // Shows or hides every window that follows application activation.
     static void ShowAllForActivation(bool active);
 

@@ -7,6 +7,7 @@
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
 #include "graphics/ZDisplay.h"
+#include "media/ZFile.h"
 #include "platform/CWnd.h"
 #include "platform/Display.h"
 #include "platform/Memory.h"
@@ -78,7 +79,7 @@ int16_t ZOffscreen::GetDefaultKind() {
 
 ZOffscreen::ZOffscreen(const ZRect& rect, int32_t depth, ZColorTable* colorTable, int16_t kind,
                        int16_t format, int32_t stride) {
-    SetColorTable(colorTable);
+    SetColorTable(colorTable, false);
     if (depth == 0 || depth == -2) {
         depth = ZDisplayMode::Get().GetScreenMode().depth;
     }
@@ -347,15 +348,49 @@ bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect
     return true;
 }
 
-void ZOffscreen::SetColorTable(ZColorTable* table) {
+void ZOffscreen::SetColorTable(ZColorTable* table, bool convert) {
     ZColorTable* next = table != nullptr ? table : GetCurrentColorTable();
     if (table != nullptr) {
         table->AddReference();
+    }
+    // An equal current table stands in for the one given, so offscreens share it.
+    ZColorTable* current = table != nullptr ? GetCurrentColorTable() : nullptr;
+    if (current != nullptr && current != next && current->Equals(next)) {
+        next->Release();
+        next = current;
+    } else if (current != nullptr) {
+        current->Release();
+    }
+    if (next == colorTable_) {
+        if (next != nullptr) {
+            next->Release();
+        }
+        return;
+    }
+    if (convert && colorTable_ != nullptr && next != nullptr) {
+        RemapPixels(*colorTable_, *next);
     }
     if (colorTable_ != nullptr) {
         colorTable_->Release();
     }
     colorTable_ = next;
+}
+
+void ZOffscreen::RemapPixels(const ZColorTable& from, ZColorTable& to) {
+    if (pixels_ == nullptr || depth_ != 8 || format_ != kFormatIndexed8) {
+        return;
+    }
+    // Each old index maps to the new table's nearest entry for its colour.
+    uint8_t map[256];
+    for (int32_t i = 0; i < 256; ++i) {
+        map[i] = uint8_t(std::max(to.FindColor(from.GetEntryData() + i * 3, true), 0));
+    }
+    for (int32_t y = 0; y < rect_.bottom; ++y) {
+        uint8_t* p = RowAddress(y);
+        for (int32_t x = 0; x < rect_.right; ++x) {
+            p[x] = map[p[x]];
+        }
+    }
 }
 
 ZColorTable* ZOffscreen::GetColorTable() const {
@@ -488,5 +523,55 @@ void ZOffscreen::DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect
             from = row.data();
         }
         display.Blit(int32_t(frame.left + dx), int32_t(frame.top + dy + y), from, 0, int32_t(w), 1);
+    }
+}
+
+int32_t ZOffscreen::ReadRows(ZFile& file, int32_t width, int32_t height, int32_t stride, int32_t depth,
+                             int16_t format, bool bottomUp) {
+    int32_t bpp = BytesPerPixel(depth);
+    if (pixels_ == nullptr || width <= 0 || height <= 0 || depth != depth_ ||
+        int64_t(stride) < int64_t(width) * bpp) {
+        return 0;
+    }
+    int16_t fileFormat = format == 0 || format == 1 ? DefaultFormat(depth) : format;
+    // Only the rows that fit are kept; the file is still read past the others so its position is right.
+    int32_t rows = std::min(height, rect_.bottom);
+    size_t keep = size_t(std::min(width, rect_.right)) * size_t(bpp);
+    // Data that cannot be there is not waited for (nor allocated for).
+    if (int64_t(stride) * height > int64_t(file.GetSize()) - file.Tell()) {
+        return 0;
+    }
+    std::vector<uint8_t> row(static_cast<size_t>(stride));
+    int64_t total = 0;
+    for (int32_t i = 0; i < height; ++i) {
+        if (file.Read(row.data(), stride) != stride) {
+            return 0;
+        }
+        total += stride;
+        int32_t y = bottomUp ? height - 1 - i : i;
+        if (y >= rows) {
+            continue;
+        }
+        // The file's words or bytes are turned into this offscreen's order.
+        ConvertByteOrder(row.data(), stride, width, 1, depth, fileFormat, format_);
+        std::memcpy(RowAddress(y), row.data(), keep);
+    }
+    return int32_t(std::min<int64_t>(total, INT32_MAX));
+}
+
+void ZOffscreen::RemapPlacedPalette() {
+    if (pixels_ == nullptr || depth_ != 8 || format_ != kFormatIndexed8 || colorTable_ == nullptr ||
+        !colorTable_->IsBlackWhitePlaced()) {
+        return;
+    }
+    auto white = uint8_t(colorTable_->GetWhiteIndex());
+    auto black = uint8_t(colorTable_->GetBlackIndex());
+    // Each pair trades places in one pass, so no value is moved twice.
+    for (int32_t y = 0; y < rect_.bottom; ++y) {
+        uint8_t* p = RowAddress(y);
+        for (int32_t x = 0; x < rect_.right; ++x) {
+            p[x] = p[x] == white ? 255 : p[x] == 255 ? white : p[x];
+            p[x] = p[x] == black ? 0 : p[x] == 0 ? black : p[x];
+        }
     }
 }

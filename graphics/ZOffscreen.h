@@ -12,6 +12,7 @@
 #include "graphics/ZTransferMode.h"
 
 class CWnd;
+class ZFile;
 class ZAlphaChannel;
 class ZColorTable;
 class ZMask;
@@ -60,8 +61,19 @@ class ZOffscreen : public ZListElement {
     // the screen. The pixels must be in the screen's layout (a 15-bit offscreen may go to a 16-bit screen).
     void DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect* targetRect);
 
-    // Keeps a reference to table (null: the current one) and releases the previous.
-    void SetColorTable(ZColorTable* table);
+    // Reads height rows of width pixels, stored stride bytes apart in the file's depth and format (rows
+    // bottom first when bottomUp), into the top-left of the pixels, converting to this offscreen's row order
+    // and format. Rows and width beyond the offscreen are not read. Returns the bytes read, 0 on a short
+    // read, a stride shorter than a row, or a depth this offscreen does not have.
+    int32_t ReadRows(ZFile& file, int32_t width, int32_t height, int32_t stride, int32_t depth,
+                     int16_t format, bool bottomUp);
+    // For an 8-bit offscreen whose colour table placed black and white: exchanges the values of the white
+    // index and 255, then of the black index and 0, so the pixels keep their colours.
+    void RemapPlacedPalette();
+
+    // Keeps a reference to table (null: the current one; an equal current table stands in for it) and
+    // releases the previous. With convert, 8-bit pixels are remapped to keep their colours.
+    void SetColorTable(ZColorTable* table, bool convert = false);
     // With an added reference, or null.
     ZColorTable* GetColorTable() const;
     // Copies mode and fits it to the offscreen: a transparent index on pixels that are not 8-bit becomes
@@ -103,6 +115,7 @@ class ZOffscreen : public ZListElement {
   private:
     bool Allocate(int32_t width, int32_t height, int32_t depth, int16_t kind, int16_t format, int32_t stride);
     void ReleasePixels();
+    void RemapPixels(const ZColorTable& from, ZColorTable& to);
     // The pixel at (x, y) as 0xRRGGBB.
     uint32_t ColorAt(int32_t x, int32_t y) const;
 

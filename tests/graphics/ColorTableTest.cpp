@@ -466,3 +466,18 @@ TEST(GraphicsColorTableRcx, MalformedItemsLeaveAnEmptyTable) {
 }
 
 }  // namespace
+
+// Each component of an entry scaled by a / 63 and rounded by adding 0.49 is floor((100 c a + 3087) / 6300);
+// the grey ramp puts every component value 0..255 into one table.
+TEST(GraphicsColorTableLookup, BlendTableFollowsTheExactScalingFormula) {
+    TablePtr grey = TablePtr(ZColorTable::CreateBuiltIn(5));
+    const uint16_t* blend = grey->GetBlendTable();
+    ASSERT_NE(blend, nullptr);
+    for (int32_t c = 0; c < 256; ++c) {
+        for (int32_t a = 0; a < 64; ++a) {
+            uint32_t scaled = uint32_t((100 * c * a + 3087) / 6300);
+            uint16_t want = uint16_t((scaled >> 3) << 11 | (scaled >> 2) << 5 | (scaled >> 3));
+            ASSERT_EQ(blend[a * 256 + c], want) << "c " << c << " a " << a;
+        }
+    }
+}

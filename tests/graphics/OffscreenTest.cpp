@@ -7,6 +7,8 @@
 
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
+#include "media/ZFile.h"
+#include "platform/File.h"
 #include "platform/Memory.h"
 
 namespace {
@@ -217,4 +219,108 @@ TEST(GraphicsOffscreen, HitTestHonoursIndexKeyAndOpacity) {
     low.SetTransferMode(key);
     EXPECT_EQ(low.GetAlphaAt(0, 0), 0);
     grey->Release();
+}
+
+namespace {
+
+// A ZFile over bytes held in memory.
+struct MemoryRows {
+    explicit MemoryRows(const std::vector<uint8_t>& bytes) : memory(bytes.data(), bytes.size()) {
+        ZFileSpec spec(memory.GetPath().c_str());
+        file.SetFileSpec(spec);
+        file.Open(ZFileObject::kModeRead);
+    }
+    platform::MemoryFile memory;
+    ZFile file;
+};
+
+}  // namespace
+
+TEST(GraphicsOffscreen, ReadRowsConvertsRowOrderAndByteOrderAndStaysInBounds) {
+    // Three pixels of R, G, B bytes per row, stride 12, stored bottom row first.
+    std::vector<uint8_t> bytes;
+    for (int32_t stored = 0; stored < 2; ++stored) {
+        int32_t y = 1 - stored;
+        for (int32_t x = 0; x < 3; ++x) {
+            bytes.insert(bytes.end(), {uint8_t(10 * y + x), 100, 200});
+        }
+        bytes.insert(bytes.end(), 3, 0xEE);  // padding
+    }
+    {
+        MemoryRows rows(bytes);
+        ZOffscreen off(ZRect{0, 0, 2, 3}, 24, nullptr, kKindMemory);  // B, G, R
+        EXPECT_EQ(off.ReadRows(rows.file, 3, 2, 12, 24, kFormatRGB24, true), 24);
+        EXPECT_EQ(off.RowAddress(0)[0], 200);  // blue first now
+        EXPECT_EQ(off.RowAddress(0)[2], 0);    // row 0, pixel 0: red 0
+        EXPECT_EQ(off.RowAddress(1)[2 + 3 * 2], 12);
+    }
+    {
+        // More rows and columns than the offscreen has: only what fits is kept, all bytes are consumed.
+        MemoryRows rows(bytes);
+        ZOffscreen small(ZRect{0, 0, 1, 2}, 24, nullptr, kKindMemory, kFormatRGB24);
+        EXPECT_EQ(small.ReadRows(rows.file, 3, 2, 12, 24, kFormatRGB24, false), 24);
+        EXPECT_EQ(small.RowAddress(0)[0], 10);  // top row as stored: the first row of the file
+        EXPECT_EQ(rows.file.Tell(), 24);
+    }
+    {
+        MemoryRows rows(bytes);
+        ZOffscreen off(ZRect{0, 0, 2, 3}, 24, nullptr, kKindMemory);
+        EXPECT_EQ(off.ReadRows(rows.file, 3, 2, 8, 24, kFormatRGB24, false), 0);  // stride shorter than a row
+        EXPECT_EQ(off.ReadRows(rows.file, 3, 3, 12, 24, kFormatRGB24, false), 0);  // a row is missing
+        EXPECT_EQ(off.ReadRows(rows.file, 3, 2, 12, 32, kFormatRGB24, false), 0);  // another depth
+    }
+    // Big-endian words become native ones.
+    std::vector<uint8_t> words = {0x12, 0x34, 0xAB, 0xCD};
+    MemoryRows rows(words);
+    ZOffscreen off16(ZRect{0, 0, 1, 2}, 15, nullptr, kKindMemory);
+    EXPECT_EQ(off16.ReadRows(rows.file, 2, 1, 4, 15, kFormatRGB555, false), 4);
+    EXPECT_EQ(off16.RowAddress(0)[0], 0x34);
+    EXPECT_EQ(off16.RowAddress(0)[1], 0x12);
+}
+
+TEST(GraphicsOffscreen, PlacingBlackAndWhiteKeepsEveryPixelsColour) {
+    bool placement = ZColorTable::GetBlackWhitePlacement();
+    ZColorTable::SetBlackWhitePlacement(false);
+    const uint8_t colors[] = {200, 0, 0, 250, 250, 250, 0, 200, 0, 5, 5, 5, 255, 255, 255, 0, 0, 0};
+    ZColorTable* table = ZColorTable::CreateFromMemory(colors, 6, 0);
+    ZOffscreen off(ZRect{0, 0, 1, 8}, 8, table, kKindMemory);
+    const uint8_t values[8] = {0, 1, 2, 3, 4, 5, 255, 7};
+    std::memcpy(off.RowAddress(0), values, 8);
+    std::vector<uint32_t> before;
+    for (uint8_t v : values) {
+        const uint8_t* c = table->GetEntryData() + v * 3;
+        before.push_back(uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2]);
+    }
+    ZColorTable::SetBlackWhitePlacement(true);
+    table->Realize();
+    ASSERT_TRUE(table->IsBlackWhitePlaced());
+    off.RemapPlacedPalette();
+    for (int32_t x = 0; x < 8; ++x) {
+        const uint8_t* c = table->GetEntryData() + off.RowAddress(0)[x] * 3;
+        EXPECT_EQ(uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2], before[size_t(x)]) << x;
+    }
+    ZColorTable::SetBlackWhitePlacement(placement);
+    table->Release();
+}
+
+TEST(GraphicsOffscreen, ChangingThePaletteWithConversionKeepsTheColours) {
+    ZColorTable* grey = ZColorTable::CreateBuiltIn(5);
+    ZColorTable* system = ZColorTable::CreateBuiltIn(0);
+    ZOffscreen off(ZRect{0, 0, 1, 3}, 8, grey, kKindMemory);
+    const uint8_t values[3] = {0, 128, 255};  // black, the system palette's middle grey, white
+    std::memcpy(off.RowAddress(0), values, 3);
+    off.SetColorTable(system, true);
+    ZColorTable* now = off.GetColorTable();
+    EXPECT_EQ(now, system);
+    for (int32_t x = 0; x < 3; ++x) {
+        const uint8_t* c = system->GetEntryData() + off.RowAddress(0)[x] * 3;
+        EXPECT_EQ(c[0], values[x]);
+        EXPECT_EQ(c[1], values[x]);
+        EXPECT_EQ(c[2], values[x]);
+    }
+    now->Release();
+    off.SetColorTable(system, true);  // the same table again: nothing changes
+    EXPECT_EQ(system->GetRefCount(), 2);
+    grey->Release();
+    system->Release();
 }
