@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "graphics/ZCopyArea.h"
 #include "media/ZMediaServer.h"
 
 ZAlphaChannel::ZAlphaChannel(uint16_t mediaId) : mediaId_(mediaId) {
@@ -133,42 +134,19 @@ void ZAlphaChannel::CombineInto(ZAlphaChannel& target, const ZRect* sourceRect, 
         target.plane_->GetPixels() == nullptr) {
         return;
     }
-    ZRect s = sourceRect != nullptr ? *sourceRect : bounds_;
-    ZRect d = targetRect != nullptr ? *targetRect : target.bounds_;
-    int64_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
-    int64_t w = std::min<int64_t>(s.Width(), d.Width());
-    int64_t h = std::min<int64_t>(s.Height(), d.Height());
-    // Neither side may start above or left of its plane: the other side moves along.
-    if (sx < 0) {
-        dx -= sx;
-        w += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        dy -= sy;
-        h += sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        sx -= dx;
-        w += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        sy -= dy;
-        h += dy;
-        dy = 0;
-    }
-    w = std::min<int64_t>({w, bounds_.right - sx, target.bounds_.right - dx});
-    h = std::min<int64_t>({h, bounds_.bottom - sy, target.bounds_.bottom - dy});
-    const uint8_t* table = UnionTable(std::clamp(opacity, 0, 63));
-    if (w <= 0 || h <= 0 || table == nullptr) {
+    ZCopyArea area;
+    if (!area.Clip(sourceRect != nullptr ? *sourceRect : bounds_,
+                   targetRect != nullptr ? *targetRect : target.bounds_, bounds_, target.bounds_)) {
         return;
     }
-    for (int64_t row = 0; row < h; ++row) {
-        const uint8_t* from = plane_->RowAddress(int32_t(sy + row)) + sx;
-        uint8_t* to = target.plane_->RowAddress(int32_t(dy + row)) + dx;
-        for (int64_t x = 0; x < w; ++x) {
+    const uint8_t* table = UnionTable(std::clamp(opacity, 0, 63));
+    if (table == nullptr) {
+        return;
+    }
+    for (int32_t row = 0; row < area.height; ++row) {
+        const uint8_t* from = plane_->RowAddress(area.sourceY + row) + area.sourceX;
+        uint8_t* to = target.plane_->RowAddress(area.targetY + row) + area.targetX;
+        for (int32_t x = 0; x < area.width; ++x) {
             to[x] = table[(to[x] & 63) * 64 + (from[x] & 63)];
         }
     }

@@ -6,6 +6,7 @@
 
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
+#include "graphics/ZCopyArea.h"
 #include "graphics/ZDisplay.h"
 #include "media/ZFile.h"
 #include "platform/CWnd.h"
@@ -299,35 +300,9 @@ bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect
     if (pixels_ == nullptr || target.pixels_ == nullptr) {
         return false;
     }
-    ZRect s = sourceRect != nullptr ? *sourceRect : rect_;
-    ZRect d = targetRect != nullptr ? *targetRect : target.rect_;
-    int32_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
-    int64_t w = std::min<int64_t>(s.Width(), d.Width());
-    int64_t h = std::min<int64_t>(s.Height(), d.Height());
-    // A negative origin on either side moves the other side by the same amount.
-    if (sx < 0) {
-        dx -= sx;
-        w += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        dy -= sy;
-        h += sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        sx -= dx;
-        w += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        sy -= dy;
-        h += dy;
-        dy = 0;
-    }
-    w = std::min<int64_t>({w, int64_t(rect_.right) - sx, int64_t(target.rect_.right) - dx});
-    h = std::min<int64_t>({h, int64_t(rect_.bottom) - sy, int64_t(target.rect_.bottom) - dy});
-    if (w <= 0 || h <= 0) {
+    ZCopyArea area;
+    if (!area.Clip(sourceRect != nullptr ? *sourceRect : rect_,
+                   targetRect != nullptr ? *targetRect : target.rect_, rect_, target.rect_)) {
         return false;
     }
     // Big-endian words are turned into native ones once, on the first copy.
@@ -339,11 +314,10 @@ bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect
     if (depth_ != target.depth_ || format_ != target.format_ || palettesDiffer) {
         return false;  // format conversion belongs to the converters
     }
-    size_t bytes = size_t(w) * size_t(BytesPerPixel(depth_));
-    size_t sourceOffset = size_t(sx) * size_t(BytesPerPixel(depth_));
-    size_t targetOffset = size_t(dx) * size_t(BytesPerPixel(depth_));
-    for (int32_t y = 0; y < h; ++y) {
-        std::memmove(target.RowAddress(dy + y) + targetOffset, RowAddress(sy + y) + sourceOffset, bytes);
+    size_t bpp = size_t(BytesPerPixel(depth_));
+    for (int32_t y = 0; y < area.height; ++y) {
+        std::memmove(target.RowAddress(area.targetY + y) + size_t(area.targetX) * bpp,
+                     RowAddress(area.sourceY + y) + size_t(area.sourceX) * bpp, size_t(area.width) * bpp);
     }
     return true;
 }
@@ -478,43 +452,19 @@ void ZOffscreen::DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect
         return;  // not in the screen's layout
     }
     platform::ScreenRect frame = window.GetWindowRect();
-    ZRect s = sourceRect != nullptr ? *sourceRect : rect_;
-    ZRect d = targetRect != nullptr ? *targetRect : ZRect{0, 0, frame.Height(), frame.Width()};
-    int64_t sx = s.left, sy = s.top, dx = d.left, dy = d.top;
-    int64_t w = std::min<int64_t>(s.Width(), d.Width());
-    int64_t h = std::min<int64_t>(s.Height(), d.Height());
-    if (sx < 0) {
-        dx -= sx;
-        w += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        dy -= sy;
-        h += sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        sx -= dx;
-        w += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        sy -= dy;
-        h += dy;
-        dy = 0;
-    }
-    w = std::min<int64_t>({w, rect_.right - sx, frame.Width() - dx});
-    h = std::min<int64_t>({h, rect_.bottom - sy, frame.Height() - dy});
-    if (w <= 0 || h <= 0) {
+    ZRect client{0, 0, frame.Height(), frame.Width()};
+    ZCopyArea area;
+    if (!area.Clip(sourceRect != nullptr ? *sourceRect : rect_, targetRect != nullptr ? *targetRect : client,
+                   rect_, client)) {
         return;
     }
     int32_t bpp = BytesPerPixel(depth_);
-    std::vector<uint8_t> row(widen ? size_t(w) * 2 : 0);
-    for (int64_t y = 0; y < h; ++y) {
-        const uint8_t* from = RowAddress(int32_t(sy + y)) + sx * bpp;
+    std::vector<uint8_t> row(widen ? size_t(area.width) * 2 : 0);
+    for (int32_t y = 0; y < area.height; ++y) {
+        const uint8_t* from = RowAddress(area.sourceY + y) + area.sourceX * bpp;
         if (widen) {
             // 5-5-5 words become 5-6-5 ones: green gains a low bit.
-            for (int64_t x = 0; x < w; ++x) {
+            for (int32_t x = 0; x < area.width; ++x) {
                 uint32_t p = uint32_t(from[x * 2] | from[x * 2 + 1] << 8);
                 uint32_t q = (p & 0x7C00) << 1 | (p & 0x03E0) << 1 | (p & 0x0200) >> 4 | (p & 0x001F);
                 row[size_t(x) * 2] = uint8_t(q);
@@ -522,7 +472,7 @@ void ZOffscreen::DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect
             }
             from = row.data();
         }
-        display.Blit(int32_t(frame.left + dx), int32_t(frame.top + dy + y), from, 0, int32_t(w), 1);
+        display.Blit(frame.left + area.targetX, frame.top + area.targetY + y, from, 0, area.width, 1);
     }
 }
 
