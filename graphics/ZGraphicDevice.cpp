@@ -155,7 +155,7 @@ void ZGraphicDevice::DrawLine(const ZPoint& from, const ZPoint& to, const uint8_
 
 void ZGraphicDevice::DrawOffscreen(ZOffscreen& offscreen, const ZRect* sourceRect, const ZRect* targetRect) {
     if (offscreen_ != nullptr) {
-        offscreen.CopyTo(*offscreen_, sourceRect, targetRect);
+        offscreen.DrawInto(*offscreen_, sourceRect, targetRect);
     } else if (window_ != nullptr) {
         offscreen.DrawToWindow(*window_, sourceRect, targetRect);
     }

@@ -6,6 +6,7 @@
 
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
+#include "graphics/ZConverter.h"
 #include "graphics/ZCopyArea.h"
 #include "graphics/ZDisplay.h"
 #include "media/ZFile.h"
@@ -312,7 +313,12 @@ bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect
     bool palettesDiffer = depth_ == 8 && format_ == kFormatIndexed8 && target.colorTable_ != colorTable_ &&
                           (target.colorTable_ == nullptr || !target.colorTable_->Equals(colorTable_));
     if (depth_ != target.depth_ || format_ != target.format_ || palettesDiffer) {
-        return false;  // format conversion belongs to the converters
+        ZTransferMode mode = mode_;
+        if (!ConvertArea(*this, target, area, mode)) {
+            return false;
+        }
+        target.SetTransferMode(mode);
+        return true;
     }
     size_t bpp = size_t(BytesPerPixel(depth_));
     for (int32_t y = 0; y < area.height; ++y) {

@@ -53,10 +53,14 @@ class ZOffscreen : public ZListElement {
     // Fills rect (null: all; clipped) with rgb (null: the offscreen's colour).
     void Fill(const ZRect* rect, const uint8_t* rgb);
     // Copies sourceRect (null: all) to targetRect (null: all) of target; negative origins on either side
-    // move the other side along, the extent is what fits in both. Same format only until the converters
-    // land. False when nothing was copied.
+    // move the other side along, the extent is what fits in both. Between formats (or palettes) the
+    // converters change the pixels and the target takes the adjusted transfer mode. False when nothing was
+    // copied.
     bool CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect* targetRect);
 
+    // Composes sourceRect of this offscreen onto targetRect of target (same format) with this offscreen's
+    // transfer mode: transparency, opacity, alpha channel, mask; a colour-only offscreen fills.
+    void DrawInto(ZOffscreen& target, const ZRect* sourceRect, const ZRect* targetRect);
     // Copies sourceRect (null: all) to targetRect (null: the window's client area) of the window's part of
     // the screen. The pixels must be in the screen's layout (a 15-bit offscreen may go to a 16-bit screen).
     void DrawToWindow(CWnd& window, const ZRect* sourceRect, const ZRect* targetRect);

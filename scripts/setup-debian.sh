@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libjpeg62-turbo-dev libpng-dev libfreetype-dev fonts-dejavu-core
-  libgtest-dev libbenchmark-dev clang
+  libgtest-dev libbenchmark-dev libpixman-1-dev clang
 )
 
 missing=()
