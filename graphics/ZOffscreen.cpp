@@ -6,6 +6,7 @@
 
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
+#include "graphics/ZCompositor.h"
 #include "graphics/ZConverter.h"
 #include "graphics/ZCopyArea.h"
 #include "graphics/ZDisplay.h"
@@ -46,16 +47,6 @@ ByteOrder OrderOf(int16_t format) {
 
 uint16_t ReadWord(const uint8_t* p, int16_t format) {
     return (format & kNativeByteOrder) != 0 ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[0] << 8 | p[1]);
-}
-
-void WriteWord(uint8_t* p, uint16_t w, int16_t format) {
-    if ((format & kNativeByteOrder) != 0) {
-        p[0] = uint8_t(w);
-        p[1] = uint8_t(w >> 8);
-    } else {
-        p[0] = uint8_t(w >> 8);
-        p[1] = uint8_t(w);
-    }
 }
 
 uint32_t Expand5(uint32_t v) {
@@ -264,37 +255,24 @@ void ZOffscreen::Fill(const ZRect* rect, const uint8_t* rgb) {
     if (pixels_ == nullptr) {
         return;
     }
-    const uint8_t* c = rgb != nullptr ? rgb : color_;
     ZRect r = rect != nullptr ? *rect : rect_;
     r = ZRect{std::max(r.top, 0), std::max(r.left, 0), std::min(r.bottom, rect_.bottom),
               std::min(r.right, rect_.right)};
-    if (r.IsEmpty()) {
+    ZCompositor fill = SelectCompositor(ZTransferMode(), depth_, format_, true);
+    if (r.IsEmpty() || fill == nullptr) {
         return;
     }
-    uint8_t pixel[4] = {0, 0, 0, 0};
-    int32_t bpp = BytesPerPixel(depth_);
-    if (depth_ == 8) {
-        int32_t index = c[0];
-        if (format_ == kFormatIndexed8 && colorTable_ != nullptr) {
-            index = std::max(colorTable_->FindColor(c, true), 0);
-        }
-        pixel[0] = uint8_t(index);
-    } else if (bpp == 2) {
-        uint16_t w = Is565(depth_, format_) ? uint16_t((c[0] >> 3) << 11 | (c[1] >> 2) << 5 | (c[2] >> 3))
-                                            : uint16_t((c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3));
-        WriteWord(pixel, w, format_);
-    } else {
-        ByteOrder o = OrderOf(format_);
-        pixel[o.r] = c[0];
-        pixel[o.g] = c[1];
-        pixel[o.b] = c[2];
-    }
-    for (int32_t y = r.top; y < r.bottom; ++y) {
-        uint8_t* row = RowAddress(y) + size_t(r.left) * size_t(bpp);
-        for (int32_t x = r.left; x < r.right; ++x, row += bpp) {
-            std::memcpy(row, pixel, size_t(bpp));
-        }
-    }
+    ZCompositeCall call;
+    call.bytesPerPixel = BytesPerPixel(depth_);
+    call.target = RowAddress(r.top) + int64_t(r.left) * call.bytesPerPixel;
+    call.targetStride = RowStep();
+    call.width = r.Width();
+    call.height = r.Height();
+    call.depth = depth_;
+    call.format = format_;
+    call.color = rgb != nullptr ? rgb : color_;
+    call.colorTable = colorTable_;
+    fill(call);
 }
 
 bool ZOffscreen::CopyTo(ZOffscreen& target, const ZRect* sourceRect, const ZRect* targetRect) {

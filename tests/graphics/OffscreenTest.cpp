@@ -175,8 +175,13 @@ TEST(GraphicsOffscreen, CopyToClipsAgainstBothSides) {
 
     ZRect beyond{20, 20, 30, 30};
     EXPECT_FALSE(source.CopyTo(target, nullptr, &beyond));
+    // Another depth goes through the converters: 32-bit B, G, R, X becomes 24-bit B, G, R.
     ZOffscreen other(Rect(4, 4), 24, nullptr, kKindMemory);
-    EXPECT_FALSE(source.CopyTo(other, nullptr, nullptr));  // formats differ: not copied here
+    ASSERT_TRUE(source.CopyTo(other, nullptr, nullptr));
+    EXPECT_EQ(other.RowAddress(1)[2 * 3], uint8_t(1 * 16 + 2));
+    // Two formats of one depth are not converted by a copy.
+    ZOffscreen rgb(Rect(4, 4), 32, nullptr, kKindMemory, kFormatRGBX32);
+    EXPECT_FALSE(source.CopyTo(rgb, nullptr, nullptr));
 }
 
 TEST(GraphicsOffscreen, HitTestHonoursIndexKeyAndOpacity) {

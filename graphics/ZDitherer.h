@@ -1,0 +1,266 @@
+// Ditherers: the state and tables of one conversion run that quantises pixels to fewer colours, either to
+// the indices of a palette or to the 5-bit and 6-bit levels of 15- and 16-bit pixels. A converter keeps
+// one on its stack for the length of a call. Quantisation always works on 5-6-5 levels (5-5-5 for 15-bit
+// targets); a palette index is the colour table's inverse table at (R5 << 11) | (G6 << 5) | B5.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/ZLookupTable.h"
+
+class ZColorTable;
+class ZYCbCrColorTable;
+
+// The process-wide dithering methods.
+enum ZDitherMethod : int32_t {
+    kDitherNone = 0,  // nearest colour: the inverse table, or truncation to the top bits
+    kDitherErrorDiffusion = 1,
+    kDitherOrdered = 2,
+    kDitherRandom = 3,
+};
+
+// Method for conversions to an 8-bit palette (error diffusion unless set) and to 15 or 16 bits (ordered
+// unless set). Values outside 0..3 are ignored.
+void SetPaletteDitherMethod(int32_t method);
+int32_t GetPaletteDitherMethod();
+void SetHighColorDitherMethod(int32_t method);
+int32_t GetHighColorDitherMethod();
+
+// Quantised levels of one pixel: red and blue 0..31, green 0..31 or 0..63.
+struct ZLevels {
+    int32_t r = 0;
+    int32_t g = 0;
+    int32_t b = 0;
+};
+
+// The palette index of a 5-6-5 level triple.
+inline int32_t InverseIndexOf(const ZLevels& l) {
+    return l.r << 11 | l.g << 5 | l.b;
+}
+
+// Error diffusion of one colour component, in 1/16 units: 7/16 of a pixel's error goes to the next pixel
+// in scan order, 3/16, 5/16 and 1/16 to the pixels before, under and after it on the next row. x counts
+// pixels in the converter's scan order, so the same weights serve either direction.
+class ZErrorDiffusionDitherer {
+  public:
+    explicit ZErrorDiffusionDitherer(int32_t width);
+    virtual ~ZErrorDiffusionDitherer();
+    ZErrorDiffusionDitherer(const ZErrorDiffusionDitherer&) = delete;
+    ZErrorDiffusionDitherer& operator=(const ZErrorDiffusionDitherer&) = delete;
+
+    // False when an accumulator row or a clip table could not be had.
+    bool IsReady() const;
+    // Even rows read row A and spill into row B, odd rows the other way round.
+    void SelectRow(int32_t row);
+    int32_t GetRow() const { return row_; }
+    // v (0..255) with the error carried to the pixel at scan position x.
+    int32_t Carry(int32_t x, int32_t v) const { return v + (current_[x + 1] >> 4); }
+    // Levels of a carried value.
+    int32_t Level5(int32_t carried) const { return clamp5_[carried >> 3]; }
+    int32_t Level6(int32_t carried) const { return clamp6_[carried >> 2]; }
+    // Spreads carried - chosen (clamped to -32..31) from the pixel at scan position x.
+    void Diffuse(int32_t x, int32_t carried, int32_t chosen);
+    // Drops the error carried to x; a transparent pixel neither takes nor gives error.
+    void Drop(int32_t x) { current_[x + 1] = 0; }
+
+  private:
+    int32_t width_ = 0;
+    int32_t* rowA_ = nullptr;  // width + 2 cells; cell x + 1 belongs to pixel x, the ends are guards
+    int32_t* rowB_ = nullptr;
+    int32_t* current_ = nullptr;
+    int32_t* next_ = nullptr;
+    int32_t row_ = -1;
+    ZClipTable* clamp5Table_ = nullptr;
+    ZClipTable* clamp6Table_ = nullptr;
+    ZClipTable* errorTable_ = nullptr;
+    ZTableView<int32_t> clamp5_;
+    ZTableView<int32_t> clamp6_;
+    ZTableView<int32_t> error_;
+};
+
+// Error diffusion to the levels of 15-bit (GreenBits 5) or 16-bit (GreenBits 6) pixels; each level is
+// measured back as level * 8 or level * 4.
+class ZLevelErrorDiffusionDitherer {
+  public:
+    explicit ZLevelErrorDiffusionDitherer(int32_t width) : r_(width), g_(width), b_(width) {}
+    virtual ~ZLevelErrorDiffusionDitherer() = default;
+
+    bool IsReady() const { return r_.IsReady() && g_.IsReady() && b_.IsReady(); }
+    void SelectRow(int32_t row);
+    void Drop(int32_t x);
+    template <int32_t GreenBits>
+    ZLevels Levels(int32_t x, int32_t r, int32_t g, int32_t b);
+
+  private:
+    ZErrorDiffusionDitherer r_;
+    ZErrorDiffusionDitherer g_;
+    ZErrorDiffusionDitherer b_;
+};
+
+// Error diffusion to the entries of a palette, the error measured against the chosen entry's colour.
+class ZRGBErrorDiffusionDitherer {
+  public:
+    ZRGBErrorDiffusionDitherer(int32_t width, ZColorTable* colorTable);
+    virtual ~ZRGBErrorDiffusionDitherer();
+    ZRGBErrorDiffusionDitherer(const ZRGBErrorDiffusionDitherer&) = delete;
+    ZRGBErrorDiffusionDitherer& operator=(const ZRGBErrorDiffusionDitherer&) = delete;
+
+    // False without a colour table, an inverse table or the components' state.
+    bool IsReady() const;
+    void SelectRow(int32_t row);
+    void Drop(int32_t x);
+    uint8_t Index(int32_t x, int32_t r, int32_t g, int32_t b);
+
+  private:
+    ZColorTable* colorTable_ = nullptr;
+    uint8_t entries_[256 * 3] = {};
+    const uint8_t* inverse_ = nullptr;
+    ZErrorDiffusionDitherer r_;
+    ZErrorDiffusionDitherer g_;
+    ZErrorDiffusionDitherer b_;
+};
+
+// Ordered dither with a 4 x 4 matrix indexed by column and row counter.
+class ZOrderedDitherer {
+  public:
+    ZOrderedDitherer();
+    virtual ~ZOrderedDitherer();
+    ZOrderedDitherer(const ZOrderedDitherer&) = delete;
+    ZOrderedDitherer& operator=(const ZOrderedDitherer&) = delete;
+
+    bool IsReady() const;
+    // The matrix value for column x of row counter y: -8..7.
+    static int32_t Threshold(int32_t x, int32_t y);
+    template <int32_t GreenBits>
+    ZLevels Levels(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
+        int32_t h = Threshold(x, y);
+        ZLevels l;
+        l.r = clamp5_[(r + 4 * h) >> 3];
+        l.b = clamp5_[(b + 4 * h) >> 3];
+        if constexpr (GreenBits == 6) {
+            l.g = clamp6_[(g >> 2) + h];
+        } else {
+            l.g = clamp5_[(g + 4 * h) >> 3];
+        }
+        return l;
+    }
+
+  private:
+    ZClipTable* clamp5Table_ = nullptr;
+    ZClipTable* clamp6Table_ = nullptr;
+    ZTableView<int32_t> clamp5_;
+    ZTableView<int32_t> clamp6_;
+};
+
+// Ordered dither to the entries of a palette.
+class ZRGBOrderedDitherer : public ZOrderedDitherer {
+  public:
+    explicit ZRGBOrderedDitherer(ZColorTable* colorTable);
+    ~ZRGBOrderedDitherer() override;
+
+    bool IsReady() const { return ZOrderedDitherer::IsReady() && inverse_ != nullptr; }
+    uint8_t Index(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
+        return inverse_[InverseIndexOf(Levels<6>(x, y, r, g, b))];
+    }
+    const uint8_t* GetEntries() const { return entries_; }
+
+  private:
+    ZColorTable* colorTable_ = nullptr;
+    uint8_t entries_[256 * 3] = {};
+    const uint8_t* inverse_ = nullptr;
+};
+
+// Random dither: one draw per pixel from the process random source moves all three components by the
+// same -32, -28, ..., 28.
+class ZRandomDitherer {
+  public:
+    ZRandomDitherer();
+    virtual ~ZRandomDitherer();
+    ZRandomDitherer(const ZRandomDitherer&) = delete;
+    ZRandomDitherer& operator=(const ZRandomDitherer&) = delete;
+
+    bool IsReady() const;
+    // The next shift: -32..28 in steps of 4.
+    static int32_t DrawShift();
+    template <int32_t GreenBits>
+    ZLevels Levels(int32_t r, int32_t g, int32_t b) const {
+        int32_t n = DrawShift();
+        ZLevels l;
+        l.r = clamp5_[(r + n) >> 3];
+        l.b = clamp5_[(b + n) >> 3];
+        if constexpr (GreenBits == 6) {
+            l.g = clamp6_[(g + n) >> 2];
+        } else {
+            l.g = clamp5_[(g + n) >> 3];
+        }
+        return l;
+    }
+
+  private:
+    ZClipTable* clamp5Table_ = nullptr;
+    ZClipTable* clamp6Table_ = nullptr;
+    ZTableView<int32_t> clamp5_;
+    ZTableView<int32_t> clamp6_;
+};
+
+// Random dither to the entries of a palette.
+class ZRGBRandomDitherer : public ZRandomDitherer {
+  public:
+    explicit ZRGBRandomDitherer(ZColorTable* colorTable);
+    ~ZRGBRandomDitherer() override;
+
+    bool IsReady() const { return ZRandomDitherer::IsReady() && inverse_ != nullptr; }
+    uint8_t Index(int32_t r, int32_t g, int32_t b) const {
+        return inverse_[InverseIndexOf(Levels<6>(r, g, b))];
+    }
+    const uint8_t* GetEntries() const { return entries_; }
+
+  private:
+    ZColorTable* colorTable_ = nullptr;
+    uint8_t entries_[256 * 3] = {};
+    const uint8_t* inverse_ = nullptr;
+};
+
+// Error diffusion of decoded Y, Cb, Cr straight to palette indices through a YCbCr colour table's index
+// table at (Cb5 << 11) | (Cr5 << 6) | Y6; errors are measured in YCbCr against the chosen entry.
+class ZYCbCrErrorDiffusionDitherer {
+  public:
+    // Null table: a new one of the JPEG standard for the current colour table.
+    ZYCbCrErrorDiffusionDitherer(int32_t width, ZYCbCrColorTable* table);
+    virtual ~ZYCbCrErrorDiffusionDitherer();
+    ZYCbCrErrorDiffusionDitherer(const ZYCbCrErrorDiffusionDitherer&) = delete;
+    ZYCbCrErrorDiffusionDitherer& operator=(const ZYCbCrErrorDiffusionDitherer&) = delete;
+
+    // False without a YCbCr table, its index table or the components' state.
+    bool IsReady() const;
+    void SelectRow(int32_t row);
+    uint8_t Index(int32_t x, int32_t luma, int32_t cb, int32_t cr);
+
+  private:
+    ZYCbCrColorTable* table_ = nullptr;
+    const uint8_t* indexTable_ = nullptr;
+    const uint8_t* palette_ = nullptr;  // Y, Cb, Cr per entry, owned by table_
+    ZErrorDiffusionDitherer y_;
+    ZErrorDiffusionDitherer cb_;
+    ZErrorDiffusionDitherer cr_;
+};
+
+template <int32_t GreenBits>
+ZLevels ZLevelErrorDiffusionDitherer::Levels(int32_t x, int32_t r, int32_t g, int32_t b) {
+    int32_t cr = r_.Carry(x, r);
+    int32_t cg = g_.Carry(x, g);
+    int32_t cb = b_.Carry(x, b);
+    ZLevels l;
+    l.r = r_.Level5(cr);
+    l.b = b_.Level5(cb);
+    r_.Diffuse(x, cr, l.r << 3);
+    b_.Diffuse(x, cb, l.b << 3);
+    if constexpr (GreenBits == 6) {
+        l.g = g_.Level6(cg);
+        g_.Diffuse(x, cg, l.g << 2);
+    } else {
+        l.g = g_.Level5(cg);
+        g_.Diffuse(x, cg, l.g << 3);
+    }
+    return l;
+}
