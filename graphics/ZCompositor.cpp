@@ -44,29 +44,7 @@ static_assert(kRatio[63 * 64 + 63] == 16128 && kRatio[1 * 64 + 63] == 256);
 // ---------------------------------------------------------------------------------------------------
 // Pixel layout helpers.
 
-// Byte positions of R, G, B and the ignored byte (-1: none) in a 24- or 32-bit pixel.
-struct ByteOrder {
-    int8_t r, g, b, x;
-};
-
-ByteOrder OrderOf(int16_t format) {
-    switch (format & 0x7FFF) {
-        case kFormatRGB24:
-            return {0, 1, 2, -1};
-        case kFormatRGBX32:
-            return {0, 1, 2, 3};
-        case kFormatXRGB32:
-            return {1, 2, 3, 0};
-        case kFormatXBGR32:
-            return {3, 2, 1, 0};
-        case kFormatBGRX32:
-            return {2, 1, 0, 3};
-        default:  // kFormatBGR24
-            return {2, 1, 0, -1};
-    }
-}
-
-uint32_t Pack(const uint8_t rgb[3], ByteOrder o) {
+uint32_t Pack(const uint8_t rgb[3], ZByteOrder o) {
     return uint32_t(rgb[0]) << (8 * o.r) | uint32_t(rgb[1]) << (8 * o.g) | uint32_t(rgb[2]) << (8 * o.b);
 }
 
@@ -91,7 +69,7 @@ uint32_t ColourMask(int32_t depth, int16_t format) {
         case 3:
             return 0xFFFFFF;
         default:
-            return ~(0xFFu << (8 * OrderOf(format).x));
+            return ~(0xFFu << (8 * ByteOrderOf(format).x));
     }
 }
 
@@ -104,9 +82,9 @@ uint32_t KeyPixel(const ZCompositeCall& call, bool blends) {
         case 2:
             return WordCode(key, call.depth, call.format);
         case 3:
-            return Pack(key, OrderOf(blends ? call.format : int16_t(kFormatBGR24)));
+            return Pack(key, ByteOrderOf(blends ? call.format : int16_t(kFormatBGR24)));
         default:
-            return Pack(key, OrderOf(call.format));
+            return Pack(key, ByteOrderOf(call.format));
     }
 }
 
@@ -674,7 +652,7 @@ uint32_t MakeFillPixel(const uint8_t rgb[3], int32_t depth, int16_t format, ZCol
             return (format & kNativeByteOrder) != 0 ? code : (code >> 8 | (code & 0xFF) << 8);
         }
         default:
-            return Pack(rgb, OrderOf(format));
+            return Pack(rgb, ByteOrderOf(format));
     }
 }
 

@@ -78,31 +78,9 @@ struct WordPixel {
     uint32_t Avoid(uint32_t v) const { return v ^ 1u; }
 };
 
-// Where R, G, B and the unused byte sit in a 24- or 32-bit format (-1: no unused byte).
-struct ByteOrder {
-    int32_t r, g, b, x;
-};
-
-constexpr ByteOrder OrderOfFormat(int16_t format) {
-    switch (format) {
-        case kFormatRGB24:
-            return {0, 1, 2, -1};
-        case kFormatBGR24:
-            return {2, 1, 0, -1};
-        case kFormatRGBX32:
-            return {0, 1, 2, 3};
-        case kFormatBGRX32:
-            return {2, 1, 0, 3};
-        case kFormatXRGB32:
-            return {1, 2, 3, 0};
-        default:  // kFormatXBGR32
-            return {3, 2, 1, 0};
-    }
-}
-
 template <int16_t Format>
 struct BytePixel {
-    static constexpr ByteOrder kOrder = OrderOfFormat(Format);
+    static constexpr ZByteOrder kOrder = ByteOrderOf(Format);
     static constexpr int32_t kBytes = kOrder.x < 0 ? 3 : 4;
     static constexpr bool kIsIndex = false;
 

@@ -23,28 +23,6 @@ bool IsValidDepth(int32_t depth) {
     return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
 
-// Byte positions of R, G, B (and the unused byte) inside a 24- or 32-bit pixel of a format.
-struct ByteOrder {
-    int r, g, b, x;
-};
-
-ByteOrder OrderOf(int16_t format) {
-    switch (format & 0x7FFF) {
-        case kFormatRGB24:
-            return {0, 1, 2, -1};
-        case kFormatRGBX32:
-            return {0, 1, 2, 3};
-        case kFormatXRGB32:
-            return {1, 2, 3, 0};
-        case kFormatXBGR32:
-            return {3, 2, 1, 0};
-        case kFormatBGRX32:
-            return {2, 1, 0, 3};
-        default:  // kFormatBGR24
-            return {2, 1, 0, -1};
-    }
-}
-
 uint16_t ReadWord(const uint8_t* p, int16_t format) {
     return (format & kNativeByteOrder) != 0 ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[0] << 8 | p[1]);
 }
@@ -213,8 +191,8 @@ void ZOffscreen::ConvertByteOrder(uint8_t* pixels, int32_t stride, int32_t width
                 }
                 continue;
             }
-            ByteOrder from = OrderOf(fromFormat);
-            ByteOrder to = OrderOf(toFormat);
+            ZByteOrder from = ByteOrderOf(fromFormat);
+            ZByteOrder to = ByteOrderOf(toFormat);
             uint8_t r = p[from.r], g = p[from.g], b = p[from.b];
             if (to.x >= 0) {
                 p[to.x] = 0;
@@ -245,7 +223,7 @@ uint32_t ZOffscreen::ColorAt(int32_t x, int32_t y) const {
             return Expand5((w >> 10) & 31) << 16 | Expand5((w >> 5) & 31) << 8 | Expand5(w & 31);
         }
         default: {
-            ByteOrder o = OrderOf(format_);
+            ZByteOrder o = ByteOrderOf(format_);
             return uint32_t(p[o.r]) << 16 | uint32_t(p[o.g]) << 8 | p[o.b];
         }
     }

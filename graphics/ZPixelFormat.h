@@ -58,3 +58,25 @@ constexpr int16_t FitFormat(int32_t depth, int16_t format) {
             return DefaultFormat(depth);
     }
 }
+
+// Where R, G, B and the ignored byte (-1: none) sit in a 24- or 32-bit pixel of a format.
+struct ZByteOrder {
+    int32_t r, g, b, x;
+};
+
+constexpr ZByteOrder ByteOrderOf(int16_t format) {
+    switch (format & 0x7FFF) {
+        case kFormatRGB24:
+            return {0, 1, 2, -1};
+        case kFormatRGBX32:
+            return {0, 1, 2, 3};
+        case kFormatBGRX32:
+            return {2, 1, 0, 3};
+        case kFormatXRGB32:
+            return {1, 2, 3, 0};
+        case kFormatXBGR32:
+            return {3, 2, 1, 0};
+        default:  // kFormatBGR24, the platform's own 24-bit layout
+            return {2, 1, 0, -1};
+    }
+}
