@@ -38,17 +38,6 @@ ZTableView<int32_t> ViewOf(const ZClipTable* table) {
 constexpr int8_t kOrderedMatrix[16] = {-8, 0, -6, 2, 4, -4, 6, -2, -5, 3, -7, 1, 7, -1, 5, -3};
 static_assert(sizeof(kOrderedMatrix) == 16);
 
-// Copies the palette and fetches its inverse table; the caller's reference is not taken over.
-const uint8_t* AdoptPalette(ZColorTable* table, ZColorTable*& held, uint8_t* entries) {
-    if (table == nullptr) {
-        return nullptr;
-    }
-    table->AddReference();
-    held = table;
-    std::memcpy(entries, table->GetEntryData(), 256 * 3);
-    return table->GetInverseTable();
-}
-
 }  // namespace
 
 void SetPaletteDitherMethod(int32_t method) {
@@ -132,18 +121,12 @@ void ZLevelErrorDiffusionDitherer::Drop(int32_t x) {
 // ---- palette, error diffusion
 
 ZRGBErrorDiffusionDitherer::ZRGBErrorDiffusionDitherer(int32_t width, ZColorTable* colorTable)
-    : r_(width), g_(width), b_(width) {
-    inverse_ = AdoptPalette(colorTable, colorTable_, entries_);
-}
+    : palette_(colorTable), r_(width), g_(width), b_(width) {}
 
-ZRGBErrorDiffusionDitherer::~ZRGBErrorDiffusionDitherer() {
-    if (colorTable_ != nullptr) {
-        colorTable_->Release();
-    }
-}
+ZRGBErrorDiffusionDitherer::~ZRGBErrorDiffusionDitherer() = default;
 
 bool ZRGBErrorDiffusionDitherer::IsReady() const {
-    return inverse_ != nullptr && r_.IsReady() && g_.IsReady() && b_.IsReady();
+    return palette_.IsReady() && r_.IsReady() && g_.IsReady() && b_.IsReady();
 }
 
 void ZRGBErrorDiffusionDitherer::SelectRow(int32_t row) {
@@ -163,78 +146,55 @@ uint8_t ZRGBErrorDiffusionDitherer::Index(int32_t x, int32_t r, int32_t g, int32
     int32_t cg = g_.Carry(x, g);
     int32_t cb = b_.Carry(x, b);
     ZLevels l{r_.Level5(cr), g_.Level6(cg), b_.Level5(cb)};
-    uint8_t index = inverse_[InverseIndexOf(l)];
-    const uint8_t* chosen = entries_ + 3 * index;
+    uint8_t index = palette_.IndexOf(l);
+    const uint8_t* chosen = palette_.GetEntries() + 3 * index;
     r_.Diffuse(x, cr, chosen[0]);
     g_.Diffuse(x, cg, chosen[1]);
     b_.Diffuse(x, cb, chosen[2]);
     return index;
 }
 
-// ---- ordered
+// ---- palette copy
 
-ZOrderedDitherer::ZOrderedDitherer() {
-    clamp5Table_ = AcquireClamp5();
-    clamp6Table_ = AcquireClamp6();
+// The caller's reference is not taken over: the palette takes its own.
+ZDitherPalette::ZDitherPalette(ZColorTable* colorTable) : colorTable_(colorTable) {
+    if (colorTable_ == nullptr) {
+        return;
+    }
+    colorTable_->AddReference();
+    std::memcpy(entries_, colorTable_->GetEntryData(), sizeof entries_);
+    inverse_ = colorTable_->GetInverseTable();
+}
+
+ZDitherPalette::~ZDitherPalette() {
+    if (colorTable_ != nullptr) {
+        colorTable_->Release();
+    }
+}
+
+// ---- ordered and random
+
+ZShiftDitherer::ZShiftDitherer() : clamp5Table_(AcquireClamp5()), clamp6Table_(AcquireClamp6()) {
     clamp5_ = ViewOf(clamp5Table_);
     clamp6_ = ViewOf(clamp6Table_);
 }
 
-ZOrderedDitherer::~ZOrderedDitherer() {
+ZShiftDitherer::~ZShiftDitherer() {
     ReleaseTable(clamp5Table_);
     ReleaseTable(clamp6Table_);
-}
-
-bool ZOrderedDitherer::IsReady() const {
-    return clamp5Table_ != nullptr && clamp6Table_ != nullptr;
 }
 
 int32_t ZOrderedDitherer::Threshold(int32_t x, int32_t y) {
     return kOrderedMatrix[((x & 3) << 2) | (y & 3)];
 }
 
-ZRGBOrderedDitherer::ZRGBOrderedDitherer(ZColorTable* colorTable) {
-    inverse_ = AdoptPalette(colorTable, colorTable_, entries_);
-}
-
-ZRGBOrderedDitherer::~ZRGBOrderedDitherer() {
-    if (colorTable_ != nullptr) {
-        colorTable_->Release();
-    }
-}
-
-// ---- random
-
 ZRandomDitherer::ZRandomDitherer() {
     // The process source is seeded once, by whichever user draws first.
     SeedRandom();
-    clamp5Table_ = AcquireClamp5();
-    clamp6Table_ = AcquireClamp6();
-    clamp5_ = ViewOf(clamp5Table_);
-    clamp6_ = ViewOf(clamp6Table_);
-}
-
-ZRandomDitherer::~ZRandomDitherer() {
-    ReleaseTable(clamp5Table_);
-    ReleaseTable(clamp6Table_);
-}
-
-bool ZRandomDitherer::IsReady() const {
-    return clamp5Table_ != nullptr && clamp6Table_ != nullptr;
 }
 
 int32_t ZRandomDitherer::DrawShift() {
     return (RandomValue() & 15) * 4 - 32;
-}
-
-ZRGBRandomDitherer::ZRGBRandomDitherer(ZColorTable* colorTable) {
-    inverse_ = AdoptPalette(colorTable, colorTable_, entries_);
-}
-
-ZRGBRandomDitherer::~ZRGBRandomDitherer() {
-    if (colorTable_ != nullptr) {
-        colorTable_->Release();
-    }
 }
 
 // ---- YCbCr

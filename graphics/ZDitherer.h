@@ -38,6 +38,25 @@ inline int32_t InverseIndexOf(const ZLevels& l) {
     return l.r << 11 | l.g << 5 | l.b;
 }
 
+// A palette as the palette ditherers use it: a copy of its entries and its inverse table, with a reference
+// to the table for as long as the ditherer lives.
+class ZDitherPalette {
+  public:
+    explicit ZDitherPalette(ZColorTable* colorTable);
+    ~ZDitherPalette();
+    ZDitherPalette(const ZDitherPalette&) = delete;
+    ZDitherPalette& operator=(const ZDitherPalette&) = delete;
+
+    bool IsReady() const { return inverse_ != nullptr; }
+    const uint8_t* GetEntries() const { return entries_; }
+    uint8_t IndexOf(const ZLevels& l) const { return inverse_[InverseIndexOf(l)]; }
+
+  private:
+    ZColorTable* colorTable_ = nullptr;
+    uint8_t entries_[256 * 3] = {};
+    const uint8_t* inverse_ = nullptr;
+};
+
 // Error diffusion of one colour component, in 1/16 units: 7/16 of a pixel's error goes to the next pixel
 // in scan order, 3/16, 5/16 and 1/16 to the pixels before, under and after it on the next row. x counts
 // pixels in the converter's scan order, so the same weights serve either direction.
@@ -112,79 +131,26 @@ class ZRGBErrorDiffusionDitherer {
     uint8_t Index(int32_t x, int32_t r, int32_t g, int32_t b);
 
   private:
-    ZColorTable* colorTable_ = nullptr;
-    uint8_t entries_[256 * 3] = {};
-    const uint8_t* inverse_ = nullptr;
+    ZDitherPalette palette_;
     ZErrorDiffusionDitherer r_;
     ZErrorDiffusionDitherer g_;
     ZErrorDiffusionDitherer b_;
 };
 
-// Ordered dither with a 4 x 4 matrix indexed by column and row counter.
-class ZOrderedDitherer {
+// Ordered and random dither both move the three components by one shift n before quantising:
+// R5 = clamp5[(R + n) >> 3], G6 = clamp6[(G + n) >> 2] (G5 like R), B5 = clamp5[(B + n) >> 3].
+class ZShiftDitherer {
   public:
-    ZOrderedDitherer();
-    virtual ~ZOrderedDitherer();
-    ZOrderedDitherer(const ZOrderedDitherer&) = delete;
-    ZOrderedDitherer& operator=(const ZOrderedDitherer&) = delete;
+    ZShiftDitherer();
+    virtual ~ZShiftDitherer();
+    ZShiftDitherer(const ZShiftDitherer&) = delete;
+    ZShiftDitherer& operator=(const ZShiftDitherer&) = delete;
 
-    bool IsReady() const;
-    // The matrix value for column x of row counter y: -8..7.
-    static int32_t Threshold(int32_t x, int32_t y);
+    bool IsReady() const { return clamp5Table_ != nullptr && clamp6Table_ != nullptr; }
+
+  protected:
     template <int32_t GreenBits>
-    ZLevels Levels(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
-        int32_t h = Threshold(x, y);
-        ZLevels l;
-        l.r = clamp5_[(r + 4 * h) >> 3];
-        l.b = clamp5_[(b + 4 * h) >> 3];
-        if constexpr (GreenBits == 6) {
-            l.g = clamp6_[(g >> 2) + h];
-        } else {
-            l.g = clamp5_[(g + 4 * h) >> 3];
-        }
-        return l;
-    }
-
-  private:
-    ZClipTable* clamp5Table_ = nullptr;
-    ZClipTable* clamp6Table_ = nullptr;
-    ZTableView<int32_t> clamp5_;
-    ZTableView<int32_t> clamp6_;
-};
-
-// Ordered dither to the entries of a palette.
-class ZRGBOrderedDitherer : public ZOrderedDitherer {
-  public:
-    explicit ZRGBOrderedDitherer(ZColorTable* colorTable);
-    ~ZRGBOrderedDitherer() override;
-
-    bool IsReady() const { return ZOrderedDitherer::IsReady() && inverse_ != nullptr; }
-    uint8_t Index(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
-        return inverse_[InverseIndexOf(Levels<6>(x, y, r, g, b))];
-    }
-    const uint8_t* GetEntries() const { return entries_; }
-
-  private:
-    ZColorTable* colorTable_ = nullptr;
-    uint8_t entries_[256 * 3] = {};
-    const uint8_t* inverse_ = nullptr;
-};
-
-// Random dither: one draw per pixel from the process random source moves all three components by the
-// same -32, -28, ..., 28.
-class ZRandomDitherer {
-  public:
-    ZRandomDitherer();
-    virtual ~ZRandomDitherer();
-    ZRandomDitherer(const ZRandomDitherer&) = delete;
-    ZRandomDitherer& operator=(const ZRandomDitherer&) = delete;
-
-    bool IsReady() const;
-    // The next shift: -32..28 in steps of 4.
-    static int32_t DrawShift();
-    template <int32_t GreenBits>
-    ZLevels Levels(int32_t r, int32_t g, int32_t b) const {
-        int32_t n = DrawShift();
+    ZLevels Shifted(int32_t r, int32_t g, int32_t b, int32_t n) const {
         ZLevels l;
         l.r = clamp5_[(r + n) >> 3];
         l.b = clamp5_[(b + n) >> 3];
@@ -203,22 +169,56 @@ class ZRandomDitherer {
     ZTableView<int32_t> clamp6_;
 };
 
+// Ordered dither with a 4 x 4 matrix indexed by column and row counter: the shift is 4 x the matrix value.
+class ZOrderedDitherer : public ZShiftDitherer {
+  public:
+    // The matrix value for column x of row counter y: -8..7.
+    static int32_t Threshold(int32_t x, int32_t y);
+    template <int32_t GreenBits>
+    ZLevels Levels(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
+        return Shifted<GreenBits>(r, g, b, 4 * Threshold(x, y));
+    }
+};
+
+// Ordered dither to the entries of a palette.
+class ZRGBOrderedDitherer : public ZOrderedDitherer {
+  public:
+    explicit ZRGBOrderedDitherer(ZColorTable* colorTable) : palette_(colorTable) {}
+
+    bool IsReady() const { return ZOrderedDitherer::IsReady() && palette_.IsReady(); }
+    uint8_t Index(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
+        return palette_.IndexOf(Levels<6>(x, y, r, g, b));
+    }
+    const uint8_t* GetEntries() const { return palette_.GetEntries(); }
+
+  private:
+    ZDitherPalette palette_;
+};
+
+// Random dither: one draw per pixel from the process random source moves all three components by the
+// same -32, -28, ..., 28.
+class ZRandomDitherer : public ZShiftDitherer {
+  public:
+    ZRandomDitherer();
+    // The next shift: -32..28 in steps of 4.
+    static int32_t DrawShift();
+    template <int32_t GreenBits>
+    ZLevels Levels(int32_t r, int32_t g, int32_t b) const {
+        return Shifted<GreenBits>(r, g, b, DrawShift());
+    }
+};
+
 // Random dither to the entries of a palette.
 class ZRGBRandomDitherer : public ZRandomDitherer {
   public:
-    explicit ZRGBRandomDitherer(ZColorTable* colorTable);
-    ~ZRGBRandomDitherer() override;
+    explicit ZRGBRandomDitherer(ZColorTable* colorTable) : palette_(colorTable) {}
 
-    bool IsReady() const { return ZRandomDitherer::IsReady() && inverse_ != nullptr; }
-    uint8_t Index(int32_t r, int32_t g, int32_t b) const {
-        return inverse_[InverseIndexOf(Levels<6>(r, g, b))];
-    }
-    const uint8_t* GetEntries() const { return entries_; }
+    bool IsReady() const { return ZRandomDitherer::IsReady() && palette_.IsReady(); }
+    uint8_t Index(int32_t r, int32_t g, int32_t b) const { return palette_.IndexOf(Levels<6>(r, g, b)); }
+    const uint8_t* GetEntries() const { return palette_.GetEntries(); }
 
   private:
-    ZColorTable* colorTable_ = nullptr;
-    uint8_t entries_[256 * 3] = {};
-    const uint8_t* inverse_ = nullptr;
+    ZDitherPalette palette_;
 };
 
 // Error diffusion of decoded Y, Cb, Cr straight to palette indices through a YCbCr colour table's index
