@@ -14,19 +14,13 @@
 #include "platform/File.h"
 #include "platform/Memory.h"
 #include "tests/support/ContainerBuilder.h"
+#include "tests/support/MediaPtr.h"
 
 namespace {
 
 using Rgb = std::array<uint8_t, 3>;
 
-struct Releaser {
-    void operator()(ZColorTable* table) const {
-        if (table != nullptr) {
-            table->Release();
-        }
-    }
-};
-using TablePtr = std::unique_ptr<ZColorTable, Releaser>;
+using testsupport::TablePtr;
 
 Rgb Entry(const ZColorTable& table, int i) {
     const uint8_t* e = table.GetEntryData() + i * 3;

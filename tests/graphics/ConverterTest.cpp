@@ -18,19 +18,13 @@
 #include "graphics/ZPixelFormat.h"
 #include "graphics/ZYCbCrColorTable.h"
 #include "platform/Random.h"
+#include "tests/support/MediaPtr.h"
 
 namespace {
 
 using Rgb = std::array<uint8_t, 3>;
 
-struct Releaser {
-    void operator()(ZColorTable* table) const {
-        if (table != nullptr) {
-            table->Release();
-        }
-    }
-};
-using TablePtr = std::unique_ptr<ZColorTable, Releaser>;
+using testsupport::TablePtr;
 
 ZRect Rect(int32_t w, int32_t h) {
     return ZRect{0, 0, h, w};

@@ -17,6 +17,7 @@
 #include "graphics/ZOffscreen.h"
 #include "graphics/ZScaler.h"
 #include "platform/Clock.h"
+#include "tests/support/MediaPtr.h"
 
 namespace {
 
@@ -322,13 +323,7 @@ class MethodsScope {
     ZScaleMethods saved_ = GetScaleMethods();
 };
 
-struct Releaser {
-    void operator()(ZColorTable* table) const {
-        if (table != nullptr)
-            table->Release();
-    }
-};
-using TablePtr = std::unique_ptr<ZColorTable, Releaser>;
+using testsupport::TablePtr;
 
 TablePtr RandomPalette(std::mt19937& random) {
     TablePtr table(new ZColorTable());
