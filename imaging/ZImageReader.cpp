@@ -1,0 +1,214 @@
+#include "imaging/ZImageReader.h"
+
+#include <iterator>
+#include <new>
+
+#include "graphics/ZColorTable.h"
+#include "graphics/ZOffscreen.h"
+#include "imaging/ZJPEGImageReader.h"
+#include "imaging/ZRawImageReader.h"
+#include "media/ZFile.h"
+
+ZImageReader::~ZImageReader() {
+    if (colorTable_ != nullptr) {
+        colorTable_->Release();
+    }
+}
+
+void ZImageReader::GetBounds(ZRect& out, int32_t) {
+    out = ZRect{0, 0, height_, width_};
+}
+
+int32_t ZImageReader::GetWidth(int32_t) {
+    return width_;
+}
+
+int32_t ZImageReader::GetHeight(int32_t) {
+    return height_;
+}
+
+std::unique_ptr<uint8_t[]> ZImageReader::ReadAll(size_t& size) {
+    size = 0;
+    if (file_ == nullptr) {
+        return nullptr;
+    }
+    file_->Seek(0);
+    int32_t length = file_->GetSize();
+    if (length < 0 || size_t(length) > kMaxDataBytes) {
+        return nullptr;
+    }
+    // One spare byte so that a reader may look one byte ahead of the last without a check.
+    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size_t(length) + 1]);
+    if (data == nullptr || file_->Read(data.get(), length) != length) {
+        return nullptr;
+    }
+    data[size_t(length)] = 0;
+    file_->Seek(0);
+    size = size_t(length);
+    return data;
+}
+
+ZColorTable* ZImageReader::GetColorTable(bool rebuild) {
+    if (colorTable_ != nullptr && (rebuild || colorTable_->GetCount() != paletteCount_)) {
+        colorTable_->Release();
+        colorTable_ = nullptr;
+    }
+    if (colorTable_ == nullptr && paletteCount_ > 0) {
+        colorTable_ = ZColorTable::CreateFromMemory(palette_, paletteCount_, 0);
+    }
+    if (colorTable_ != nullptr) {
+        colorTable_->AddReference();
+    }
+    return colorTable_;
+}
+
+ZOffscreen* ZImageReader::CreateOffscreen(int32_t flags, int32_t index, int32_t option) {
+    if (ReadHeader() != 0) {
+        return nullptr;
+    }
+    ZRect bounds;
+    GetBounds(bounds, index == kImageAllChained ? 0 : index);
+    bounds = ZRect{0, 0, bounds.Height(), bounds.Width()};
+    ZColorTable* table = (flags & kLoadColorTable) != 0 ? GetColorTable(false) : nullptr;
+    int32_t depth = gForcedDepth != -1 ? gForcedDepth : depth_;
+    ZOffscreen* offscreen = new (std::nothrow) ZOffscreen(bounds, depth, table);
+    if (table != nullptr) {
+        table->Release();
+    }
+    if (offscreen == nullptr) {
+        return nullptr;
+    }
+    if (offscreen->GetPixels() == nullptr || ReadInto(*offscreen, flags, index, option, false) != 0) {
+        DeleteOffscreenChain(offscreen);
+        return nullptr;
+    }
+    return offscreen;
+}
+
+int32_t ZImageReader::ReadInto(ZOffscreen& target, int32_t flags, int32_t index, int32_t option,
+                               bool readHeader) {
+    if (readHeader) {
+        if (int32_t error = ReadHeader(); error != 0) {
+            return error;
+        }
+    }
+    int32_t effectiveDepth = depth_ == 4 ? 8 : depth_;
+    bool convert = depth_ >= 1 && effectiveDepth != target.GetDepth();
+    ZOffscreen* current = &target;
+    int32_t result = 0;
+    for (int32_t i = index == kImageAllChained ? 0 : index;; ++i) {
+        if (!convert) {
+            result = ReadImage(*current, flags, i, option);
+        } else {
+            ZColorTable* table = current->GetColorTable();
+            std::unique_ptr<ZOffscreen> temporary(new (std::nothrow) ZOffscreen(
+                current->GetRect(), effectiveDepth, table, kKindMemory, format_));
+            if (table != nullptr) {
+                table->Release();
+            }
+            if (temporary == nullptr || temporary->GetPixels() == nullptr) {
+                return -1;
+            }
+            result = ReadImage(*temporary, flags, i, option);
+            current->SetTransferMode(temporary->GetTransferMode());
+            temporary->CopyTo(*current, nullptr, nullptr);
+            current->SetVisible(temporary->IsVisible());
+            current->SetPosition(temporary->GetPosition());
+        }
+        if (result != 0 || index != kImageAllChained || i + 1 >= imageCount_) {
+            break;
+        }
+        ZRect bounds;
+        GetBounds(bounds, i + 1);
+        ZColorTable* table = current->GetColorTable();
+        auto* next =
+            new (std::nothrow) ZOffscreen(ZRect{0, 0, bounds.Height(), bounds.Width()}, current->GetDepth(),
+                                          table, kKindMemory, current->GetFormat());
+        if (table != nullptr) {
+            table->Release();
+        }
+        if (next == nullptr || next->GetPixels() == nullptr) {
+            delete next;  // a chain that cannot grow just ends here
+            break;
+        }
+        next->next = current->next;
+        current->next = next;
+        current = next;
+    }
+    return result;
+}
+
+namespace {
+
+template <class Reader>
+ZImageReader* Create(ZFile* file) {
+    return new (std::nothrow) Reader(file);
+}
+
+struct ReaderKind {
+    ZTypeCode type;
+    const char* name;
+    ZImageReader* (*create)(ZFile* file);
+};
+
+// The one list of image types the framework decodes.
+constexpr ReaderKind kReaderKinds[] = {
+    {kTypeRix, "raw image", Create<ZRawImageReader>},
+    {MakeTypeCode("RIW "), "raw image", Create<ZRawImageReader>},
+    {kTypeJpeg, "JPEG", Create<ZJPEGImageReader>},
+};
+constexpr size_t kKindCount = std::size(kReaderKinds);
+
+// The picture's way through a reader: header, offscreens, bounds, frames.
+int32_t ReadPicture(ZFile& file, ZTypeCode type, const ZImageLoad& load, ZImageLoadResult& result) {
+    file.Seek(0);
+    std::unique_ptr<ZImageReader> reader(CreateImageReader(&file, type));
+    if (reader == nullptr) {
+        return -1;
+    }
+    result.offscreen = reader->CreateOffscreen(load.flags, load.index, load.option);
+    result.error = reader->GetError();
+    if (result.offscreen == nullptr) {
+        return -1;
+    }
+    reader->GetBounds(result.bounds, load.index == kImageAllChained ? 0 : load.index);
+    result.frameCount = reader->GetFrameCount();
+    result.imageCount = reader->GetImageCount();
+    result.depth = reader->GetDepth();
+    result.width = reader->GetWidth(0);
+    result.height = reader->GetHeight(0);
+    return 0;
+}
+
+const ZImageReaderEntry* Table() {
+    static const auto table = [] {
+        struct Rows {
+            ZImageReaderEntry rows[kKindCount];
+        } t{};
+        for (size_t i = 0; i < kKindCount; ++i) {
+            t.rows[i] = ZImageReaderEntry{kReaderKinds[i].type, kReaderKinds[i].name, ReadPicture};
+        }
+        return t;
+    }();
+    return table.rows;
+}
+
+}  // namespace
+
+ZImageReader* CreateImageReader(ZFile* file, ZTypeCode type) {
+    for (const ReaderKind& kind : kReaderKinds) {
+        if (kind.type == type) {
+            return kind.create(file);
+        }
+    }
+    return nullptr;
+}
+
+const ZImageReaderEntry* GetImageReaderTable(size_t& count) {
+    count = kKindCount;
+    return Table();
+}
+
+void InstallImageReaders() {
+    SetImageReaderTable(Table(), kKindCount);
+}
