@@ -7,6 +7,7 @@
 #include "graphics/ZColorTable.h"
 #include "graphics/ZDisplay.h"
 #include "graphics/ZLookupTable.h"
+#include "imaging/ZImageReader.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
@@ -23,6 +24,8 @@ constexpr int32_t kMaxPathLength = 4096;
 
 ZApplication::ZApplication(const char* title) : CWinApp(title), rootTaskManager_(0, true, true, nullptr) {
     SetRootTaskManager(&rootTaskManager_);
+    // Pictures reach the image readers through the table graphics keeps.
+    InstallImageReaders();
     platform::SetCursor(platform::kCursorWait);
     ownFile_.SetPath(ZString(platform::ProgramPath().c_str(), kMaxPathLength), nullptr);
     ownFile_.CheckExists();

@@ -5,6 +5,8 @@
 #include <new>
 
 #include "graphics/ZCopyArea.h"
+#include "graphics/ZImageReaderTable.h"
+#include "graphics/ZPicture.h"
 #include "media/ZMediaServer.h"
 
 ZAlphaChannel::ZAlphaChannel(uint16_t mediaId) : mediaId_(mediaId) {
@@ -44,9 +46,12 @@ int32_t ZAlphaChannel::Load() {
     ZFile file;
     ZTypeCode type = kTypeRax;
     int32_t result = -1;
-    if (gMediaServer->OpenItem(mediaId_, file, type) && type == kTypeRax) {
-        // Other item types would go through a picture reader, which this plane does not use yet.
-        result = ReadRax(file);
+    if (gMediaServer->OpenItem(mediaId_, file, type)) {
+        if (type == kTypeRax) {
+            result = ReadRax(file);
+        } else if (type != kTypePhotoshop) {
+            result = ReadPicture();
+        }
     }
     failed_ = result != 0;
     loaded_ = result == 0;
@@ -93,6 +98,26 @@ int32_t ZAlphaChannel::ReadRax(ZFile& file) {
     }
     bounds_ = ZRect{0, 0, height, width};
     plane_ = std::move(plane);
+    return 0;
+}
+
+// Any other picture item gives its 8-bit pixel values, cut to 6 bits, as the plane.
+int32_t ZAlphaChannel::ReadPicture() {
+    ZPicture* picture = nullptr;
+    {
+        ZForcedDepth depth(8);
+        picture = new (std::nothrow) ZPicture(mediaId_);
+    }
+    if (picture == nullptr) {
+        return -1;
+    }
+    ZOffscreen* plane = picture->MakeAlphaPlane(picture->GetFullBounds(), false);
+    picture->Release();
+    if (plane == nullptr) {
+        return -1;
+    }
+    bounds_ = plane->GetRect();
+    plane_.reset(plane);
     return 0;
 }
 

@@ -46,6 +46,7 @@ class ZAlphaChannel : public ZGraphicMedia {
     ~ZAlphaChannel() override = default;
 
   private:
+    int32_t ReadPicture();
     const uint8_t* UnionTable(int32_t opacity);
 
     ZRect bounds_;

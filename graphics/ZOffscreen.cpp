@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "graphics/ZAlphaChannel.h"
@@ -10,6 +12,7 @@
 #include "graphics/ZConverter.h"
 #include "graphics/ZCopyArea.h"
 #include "graphics/ZDisplay.h"
+#include "graphics/ZDitherer.h"
 #include "media/ZFile.h"
 #include "platform/CWnd.h"
 #include "platform/Display.h"
@@ -303,18 +306,29 @@ void ZOffscreen::SetColorTable(ZColorTable* table, bool convert) {
         }
         return;
     }
-    if (convert && colorTable_ != nullptr && next != nullptr) {
-        RemapPixels(*colorTable_, *next);
-    }
-    if (colorTable_ != nullptr) {
-        colorTable_->Release();
-    }
+    ZColorTable* previous = colorTable_;
     colorTable_ = next;
+    if (convert && previous != nullptr && next != nullptr) {
+        RemapPixels(*previous, *next);
+    }
+    if (previous != nullptr) {
+        previous->Release();
+    }
 }
 
-void ZOffscreen::RemapPixels(const ZColorTable& from, ZColorTable& to) {
+void ZOffscreen::RemapPixels(ZColorTable& from, ZColorTable& to) {
     if (pixels_ == nullptr || depth_ != 8 || format_ != kFormatIndexed8) {
         return;
+    }
+    // With dithering on, a copy under the old table is converted back through the palette ditherer.
+    if (GetPaletteDitherMethod() != kDitherNone) {
+        std::unique_ptr<ZOffscreen> copy(new (std::nothrow) ZOffscreen(*this, nullptr));
+        if (copy != nullptr && copy->pixels_ != nullptr) {
+            copy->SetColorTable(&from, false);
+            if (copy->CopyTo(*this, nullptr, nullptr)) {
+                return;
+            }
+        }
     }
     // Each old index maps to the new table's nearest entry for its colour.
     uint8_t map[256];

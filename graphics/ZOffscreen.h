@@ -119,7 +119,7 @@ class ZOffscreen : public ZListElement {
   private:
     bool Allocate(int32_t width, int32_t height, int32_t depth, int16_t kind, int16_t format, int32_t stride);
     void ReleasePixels();
-    void RemapPixels(const ZColorTable& from, ZColorTable& to);
+    void RemapPixels(ZColorTable& from, ZColorTable& to);
     // The pixel at (x, y) as 0xRRGGBB.
     uint32_t ColorAt(int32_t x, int32_t y) const;
 

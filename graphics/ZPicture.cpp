@@ -1,8 +1,12 @@
 #include "graphics/ZPicture.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 #include "graphics/ZGraphicDevice.h"
+#include "graphics/ZImageReaderTable.h"
+#include "media/ZMediaServer.h"
 
 ZPicture::ZPicture(uint16_t mediaId, int32_t loadFlags, int32_t index, int32_t option)
     : mediaId_(mediaId),
@@ -45,10 +49,33 @@ int32_t ZPicture::Load() {
     if (offscreens_.GetHead() != nullptr) {
         return 0;
     }
-    // The image readers decode items and files into offscreens; until a reader for the type exists the
-    // load fails and the picture stays empty.
-    failed_ = true;
-    return -1;
+    if (failed_) {
+        return -1;
+    }
+    ZFile file;
+    ZTypeCode type = itemType_;
+    bool found = false;
+    if (mediaId_ != 0) {
+        type = kTypeRix;
+        found = gMediaServer != nullptr && gMediaServer->OpenItem(mediaId_, file, type);
+    } else if (file_.IsValid()) {
+        file.SetFileSpec(file_);
+        found = file.Open(ZFileObject::kModeRead);
+    }
+    ZImageLoadResult result;
+    ZImageLoad load{loadFlags_, imageIndex_, option_};
+    if (!found || ReadImageFile(file, type, load, result) != 0) {
+        failed_ = true;
+        return -1;
+    }
+    // The reader may have chained further images behind the first; the list takes them all.
+    offscreens_.InsertAt(result.offscreen, INT32_MAX);
+    fullBounds_ = result.bounds;
+    bounds_ = result.bounds;
+    frameCount_ = 1;
+    SetFrameCount(option_ < 0 ? result.frameCount : 1);
+    loaded_ = true;
+    return 0;
 }
 
 int32_t ZPicture::Unload() {
@@ -160,4 +187,29 @@ int32_t ZPicture::Draw(ZGraphicDevice& device, const ZRect& placeRect, const ZRe
         device.DrawOffscreen(*off, &source, &place);
     }
     return 0;
+}
+
+ZOffscreen* ZPicture::MakeAlphaPlane(const ZRect& size, bool invert) const {
+    ZOffscreen* source = GetFirstOffscreen();
+    if (source == nullptr || source->GetDepth() != 8 || source->GetPixels() == nullptr) {
+        return nullptr;
+    }
+    auto* plane = new (std::nothrow)
+        ZOffscreen(ZRect{0, 0, size.Height(), size.Width()}, 8, nullptr, kKindMemory, kFormatAlpha8);
+    if (plane == nullptr || plane->GetPixels() == nullptr) {
+        delete plane;
+        return nullptr;
+    }
+    plane->Clear();
+    int32_t rows = std::min(plane->GetHeight(), source->GetHeight());
+    int32_t columns = std::min(plane->GetWidth(), source->GetWidth());
+    uint8_t flip = invert ? 63 : 0;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* from = source->RowAddress(y);
+        uint8_t* to = plane->RowAddress(y);
+        for (int32_t x = 0; x < columns; ++x) {
+            to[x] = uint8_t(((from[x] >> 2) & 63) ^ flip);
+        }
+    }
+    return plane;
 }

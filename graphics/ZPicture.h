@@ -45,6 +45,10 @@ class ZPicture : public ZGraphicMedia {
     bool GetTransferMode(ZTransferMode& mode) const;
     void SetTransferMode(const ZTransferMode& mode);
 
+    // A new 8-bit alpha plane of size whose values are the first offscreen's bytes (0..255) cut to 6 bits,
+    // inverted with invert; null without 8-bit pixels or memory.
+    ZOffscreen* MakeAlphaPlane(const ZRect& size, bool invert) const;
+
     // What the image reader is asked for.
     uint16_t GetMediaId() const { return mediaId_; }
     ZTypeCode GetItemType() const { return itemType_; }

@@ -57,7 +57,7 @@ class ZRawImageReader : public ZImageReader {
 
   private:
     ZRect RectOf(const Header& h) const;
-    int32_t CheckImage(const Header& h) const;
+    int32_t CheckImage(const Header& h);
     int32_t ReadOne(ZOffscreen& target, int32_t flags, int32_t i, bool direct);
     void ReadAlpha(ZOffscreen& target, int32_t i);
     void ReadMask(ZOffscreen& target, int32_t i);
@@ -65,8 +65,8 @@ class ZRawImageReader : public ZImageReader {
     void ReleaseShared();
 
     std::vector<Header> headers_;
-    std::vector<ZAlphaChannel*> alphas_;  // made for each image of this call; not owned
-    std::vector<ZMask*> masks_;
+    std::vector<ZAlphaChannel*> alphas_;  // the plane each image got, with a reference
+    std::vector<ZMask*> masks_;           // likewise for masks
     ZRect union_;
     int32_t itemSize_ = 0;
 };

@@ -20,6 +20,7 @@ inline constexpr ZTypeCode kTypeRix = MakeTypeCode("RIX ");
 inline constexpr ZTypeCode kTypeRax = MakeTypeCode("RAX ");
 inline constexpr ZTypeCode kTypeRcx = MakeTypeCode("RCX ");
 inline constexpr ZTypeCode kTypeFont = MakeTypeCode("FONT");
+inline constexpr ZTypeCode kTypePhotoshop = MakeTypeCode("8BPS");
 
 // The four characters of a code, in reading order.
 inline std::string TypeCodeText(ZTypeCode code) {

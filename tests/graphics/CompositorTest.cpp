@@ -10,6 +10,7 @@
 #include "graphics/ZBlendAlpha32.h"
 #include "graphics/ZColorTable.h"
 #include "graphics/ZCompositor.h"
+#include "graphics/ZDitherer.h"
 #include "graphics/ZMask.h"
 #include "graphics/ZOffscreen.h"
 #include "graphics/ZPicture.h"
@@ -833,6 +834,9 @@ TEST_F(GraphicsCompositeTest, SourceAlphaIsUnitedIntoTheTargetAlphaFirst) {
 }
 
 TEST_F(GraphicsCompositeTest, EightBitSourcesTakeTheTargetPaletteFirst) {
+    // Without dithering every pixel takes its colour's nearest entry.
+    int32_t method = GetPaletteDitherMethod();
+    SetPaletteDitherMethod(kDitherNone);
     ZColorTable* grey = ZColorTable::CreateBuiltIn(3);
     ZOffscreen source(ZRect{0, 0, 1, 4}, 8, grey);
     ZOffscreen target(ZRect{0, 0, 1, 4}, 8, table_);
@@ -851,6 +855,35 @@ TEST_F(GraphicsCompositeTest, EightBitSourcesTakeTheTargetPaletteFirst) {
         EXPECT_EQ(target.RowAddress(0)[x], want[size_t(x)]) << x;
         EXPECT_EQ(source.RowAddress(0)[x], want[size_t(x)]) << x;  // remapped for good
     }
+    grey->Release();
+    SetPaletteDitherMethod(method);
+}
+
+// With error diffusion a palette change dithers: a flat colour between entries becomes a mix of entries
+// whose mean stays close to it, where the nearest entry alone would be off by far more.
+TEST_F(GraphicsCompositeTest, PaletteChangesDitherWithErrorDiffusion) {
+    ASSERT_EQ(GetPaletteDitherMethod(), kDitherErrorDiffusion);
+    // Black, white, and light grey in every other entry.
+    uint8_t entries[256 * 3];
+    std::memset(entries, 200, sizeof entries);
+    std::memset(entries, 0, 3);
+    std::memset(entries + 255 * 3, 255, 3);
+    ZColorTable* blackWhite = ZColorTable::CreateFromMemory(entries, 256, 0);
+    ZColorTable* grey = ZColorTable::CreateBuiltIn(3);
+    ZOffscreen pixels(ZRect{0, 0, 16, 16}, 8, grey);
+    uint8_t mid[3] = {100, 100, 100};
+    int32_t index = grey->FindColor(mid, true);
+    const uint8_t* wanted = grey->GetEntryData() + index * 3;
+    std::memset(pixels.GetPixels(), index, size_t(pixels.GetStride()) * 16);
+    pixels.SetColorTable(blackWhite, true);
+    double sum = 0;
+    for (int32_t y = 0; y < 16; ++y) {
+        for (int32_t x = 0; x < 16; ++x) {
+            sum += blackWhite->GetEntryData()[pixels.RowAddress(y)[x] * 3];
+        }
+    }
+    EXPECT_NEAR(sum / 256.0, wanted[0], 12.0);
+    blackWhite->Release();
     grey->Release();
 }
 
