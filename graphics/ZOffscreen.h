@@ -94,6 +94,9 @@ class ZOffscreen : public ZListElement {
     // The 6-bit coverage at (x, y): 0 outside, on the transparent index or key colour; else the alpha
     // channel's value (63 without one) scaled by the opacity.
     int32_t GetAlphaAt(int32_t x, int32_t y) const;
+    // The colour of the pixel at (x, y), inside the offscreen, as 0xRRGGBB (8-bit pixels through the colour
+    // table, or as grey without one).
+    uint32_t ColorAt(int32_t x, int32_t y) const;
 
     const ZRect& GetRect() const { return rect_; }
     int32_t GetWidth() const { return rect_.right; }
@@ -120,8 +123,6 @@ class ZOffscreen : public ZListElement {
     bool Allocate(int32_t width, int32_t height, int32_t depth, int16_t kind, int16_t format, int32_t stride);
     void ReleasePixels();
     void RemapPixels(ZColorTable& from, ZColorTable& to);
-    // The pixel at (x, y) as 0xRRGGBB.
-    uint32_t ColorAt(int32_t x, int32_t y) const;
 
     int16_t kind_ = kKindMemory;
     int16_t format_ = 0;

@@ -55,17 +55,25 @@ bool WritePngSnapshot(Display& display, const std::string& path, std::string& er
         pixels[i * 3 + 1] = static_cast<uint8_t>(frame[i] >> 8);
         pixels[i * 3 + 2] = static_cast<uint8_t>(frame[i]);
     }
-    std::vector<png_bytep> rows(size_t(mode.height));
-    for (int y = 0; y < mode.height; ++y) {
-        rows[size_t(y)] = pixels.data() + size_t(y) * size_t(mode.width) * 3;
+    if (!WritePngRgb(path, mode.width, mode.height, pixels.data(), error)) {
+        error = "cannot write snapshot " + error;
+        return false;
+    }
+    return true;
+}
+
+bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string& error) {
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        rows[size_t(y)] = const_cast<uint8_t*>(rgb) + size_t(y) * size_t(width) * 3;
     }
     FileCloser out{std::fopen(path.c_str(), "wb")};
     if (out.file == nullptr) {
-        error = "cannot write snapshot " + path + ": " + std::strerror(errno);
+        error = path + ": " + std::strerror(errno);
         return false;
     }
-    if (!WriteRows(out.file, mode.width, mode.height, rows) || std::fflush(out.file) != 0) {
-        error = "cannot write snapshot " + path;
+    if (!WriteRows(out.file, width, height, rows) || std::fflush(out.file) != 0) {
+        error = path;
         return false;
     }
     return true;
