@@ -81,10 +81,13 @@ class ZImageReader {
 namespace imagesize {
 
 constexpr int32_t kMaxEdge = 16384;
+// At most 64 M pixels (256 MiB at 32 bits): a few bytes of compressed data must not claim a gigabyte.
+constexpr int64_t kMaxPixels = int64_t(1) << 26;
 
-// True for 1 <= width, height <= kMaxEdge.
+// True for 1 <= width, height <= kMaxEdge and width x height <= kMaxPixels.
 constexpr bool EdgesOk(int64_t width, int64_t height) {
-    return width >= 1 && height >= 1 && width <= kMaxEdge && height <= kMaxEdge;
+    return width >= 1 && height >= 1 && width <= kMaxEdge && height <= kMaxEdge &&
+           width * height <= kMaxPixels;
 }
 
 // Bytes of one row of width pixels of bitsPerPixel, rounded up to whole bytes.

@@ -134,6 +134,15 @@ int32_t ZRawImageReader::ReadHeader() {
                                  std::max(union_.bottom, r.bottom), std::max(union_.right, r.right)};
         }
     }
+    // Every image is checked against the item before any pixel memory is asked for.
+    for (const Header& image : headers_) {
+        if (int32_t error = CheckImage(image); error != 0) {
+            return error;
+        }
+    }
+    if (!imagesize::EdgesOk(union_.Width(), union_.Height())) {
+        return Fail("raw image is too large");
+    }
     const Header& h = headers_.front();
     width_ = union_.Width();
     height_ = union_.Height();
@@ -217,9 +226,6 @@ int32_t ZRawImageReader::ReadImage(ZOffscreen& target, int32_t flags, int32_t in
         if (index == kImageComposed && h.visible == 0) {
             continue;
         }
-        if (h.width < 1 || h.height == 0) {
-            return Fail("raw image has a bad size");
-        }
         ZRect place = RectOf(h);
         bool onlyOne = first == last;
         bool atCorner = !processedOne && place.top == area.top && place.left == area.left;
@@ -238,9 +244,6 @@ int32_t ZRawImageReader::ReadImage(ZOffscreen& target, int32_t flags, int32_t in
 // Decodes image i into target itself (direct), or into a temporary composed into target at its place.
 int32_t ZRawImageReader::ReadOne(ZOffscreen& target, int32_t flags, int32_t i, bool direct) {
     const Header& h = headers_[size_t(i)];
-    if (int32_t error = CheckImage(h); error != 0) {
-        return error;
-    }
     int32_t rows = std::abs(int32_t(h.height));
     std::unique_ptr<ZOffscreen> temporary;
     ZOffscreen* decode = &target;
