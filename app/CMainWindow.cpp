@@ -3,9 +3,8 @@
 #include "app/CProjectApplication.h"
 #include "platform/Display.h"
 
-CMainWindow::CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool topmost,
-                         bool followsActivation)
-    : ZMainWindow(panelOwnerId, windowId, rect, topmost, followsActivation) {
+CMainWindow::CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags)
+    : ZMainWindow(panelOwnerId, windowId, rect, flags) {
     type_ = kTypeProjectWindow;
 }
 

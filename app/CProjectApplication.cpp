@@ -31,6 +31,8 @@ int32_t ReadDecimal(const unsigned char* p) {
 constexpr int32_t kSceneWidth = 800;
 constexpr int32_t kSceneHeight = 600;
 constexpr int32_t kMainWindowId = 4096;
+// The show stays above other windows and hides while another application is active.
+constexpr ZWindowFlags kMainWindowFlags = ZWindowFlags::kTopmost | ZWindowFlags::kFollowsActivation;
 
 }  // namespace
 
@@ -170,10 +172,10 @@ ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
             }
             platform::ScreenRect c = parent->GetClientRect();
             ZRect rect = PreviewRect(ZRect{c.top, c.left, c.bottom, c.right}, screen);
-            return new CMainWindow(kMainWindowId, kMainWindowId, rect, true, true);
+            return new CMainWindow(kMainWindowId, kMainWindowId, rect, kMainWindowFlags);
         }
         case Mode::Saver:
-            return new CMainWindow(kMainWindowId, kMainWindowId, SaverRect(screen), true, true);
+            return new CMainWindow(kMainWindowId, kMainWindowId, SaverRect(screen), kMainWindowFlags);
         case Mode::ChangePassword:
             // The host has no system routine to change a screensaver password: nothing to call.
             Quit();

@@ -21,7 +21,8 @@ constexpr int32_t kMaxPathLength = 4096;
 
 }  // namespace
 
-ZApplication::ZApplication(const char* title) : CWinApp(title), rootTaskManager_(0, true, true, nullptr) {
+ZApplication::ZApplication(const char* title)
+    : CWinApp(title), rootTaskManager_(0, ZTaskFlags::kNone, nullptr) {
     SetRootTaskManager(&rootTaskManager_);
     platform::SetCursor(platform::kCursorWait);
     ownFile_.SetPath(ZString(platform::ProgramPath().c_str(), kMaxPathLength), nullptr);
@@ -165,7 +166,14 @@ void ZApplication::SwitchDisplayMode(const ZDisplaySetUp& setUp) {
 }
 
 void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
-    ZScreenPalette::Get().SetSystemPaletteMode(setUp.keepStaticColors, setUp.replaceSystemColors);
+    ZSystemPaletteFlags palette = ZSystemPaletteFlags::kNone;
+    if (setUp.keepStaticColors) {
+        palette = palette | ZSystemPaletteFlags::kKeepStatic;
+    }
+    if (setUp.replaceSystemColors) {
+        palette = palette | ZSystemPaletteFlags::kMonoSystemColors;
+    }
+    ZScreenPalette::Get().SetSystemPaletteMode(palette);
     InstallColorTable(setUp.colorTableId);
     ZDisplayMode::Get().Begin();
     if (setUp.createBackWindow) {

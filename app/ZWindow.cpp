@@ -25,10 +25,12 @@ platform::ScreenRect ToScreenRect(const ZRect& r) {
 
 }  // namespace
 
-ZWindow::ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool create, const char* title,
-                 bool topmost, bool followsActivation)
-    : panelOwnerId_(panelOwnerId), topmost_(topmost), followsActivation_(followsActivation) {
-    if (create) {
+ZWindow::ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags,
+                 const char* title)
+    : panelOwnerId_(panelOwnerId),
+      topmost_(HasFlags(flags, ZWindowFlags::kTopmost)),
+      followsActivation_(HasFlags(flags, ZWindowFlags::kFollowsActivation)) {
+    if (HasFlags(flags, ZWindowFlags::kCreate)) {
         Create(windowId, rect, true, title, 0);
     }
     WindowList().Append(this);

@@ -130,12 +130,12 @@ void ZScreenPalette::RealizeCurrent() {
     }
 }
 
-void ZScreenPalette::SetSystemPaletteMode(bool keepStatic, bool monoSysColors) {
+void ZScreenPalette::SetSystemPaletteMode(ZSystemPaletteFlags flags) {
     SaveColors();
-    keepStatic_ = keepStatic;
-    monoSysColors_ = monoSysColors;
-    ApplyUse(keepStatic ? platform::kPaletteUseStatic : platform::kPaletteUseNoStatic);
-    if (!keepStatic && monoSysColors) {
+    keepStatic_ = HasFlags(flags, ZSystemPaletteFlags::kKeepStatic);
+    monoSysColors_ = HasFlags(flags, ZSystemPaletteFlags::kMonoSystemColors);
+    ApplyUse(keepStatic_ ? platform::kPaletteUseStatic : platform::kPaletteUseNoStatic);
+    if (!keepStatic_ && monoSysColors_) {
         SetColors(kMonoSystemColors);
     }
 }

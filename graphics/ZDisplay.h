@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/ZFlags.h"
 #include "core/ZRect.h"
 
 struct ZScreenMode {
@@ -43,13 +44,22 @@ class ZDisplayMode {
     ZScreenMode remembered_;
 };
 
+// How the application shares the system palette; combine with |.
+enum class ZSystemPaletteFlags : uint32_t {
+    kNone = 0,
+    kKeepStatic = 1u << 0,        // leave the static system colours in the palette
+    kMonoSystemColors = 1u << 1,  // without static colours, paint the system colours black and white
+};
+template <>
+inline constexpr bool kIsFlagSet<ZSystemPaletteFlags> = true;
+
 class ZScreenPalette {
   public:
     static ZScreenPalette& Get();
 
     // Saves the system colours when the palette is in static use, then applies static or no-static use;
-    // without static colours, monoSysColors sets the black-and-white system colours.
-    void SetSystemPaletteMode(bool keepStatic, bool monoSysColors);
+    // without static colours, kMonoSystemColors sets the black-and-white system colours.
+    void SetSystemPaletteMode(ZSystemPaletteFlags flags);
     // Static use again and the saved system colours.
     void RestoreSystemPalette();
     void OnActivate(bool active);
