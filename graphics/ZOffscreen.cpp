@@ -9,7 +9,7 @@
 #include "graphics/ZCompositor.h"
 #include "graphics/ZConverter.h"
 #include "graphics/ZCopyArea.h"
-#include "graphics/ZDisplay.h"
+#include "graphics/ZDisplayMode.h"
 #include "media/ZFile.h"
 #include "platform/CWnd.h"
 #include "platform/Display.h"
