@@ -20,7 +20,6 @@ void CMainWindow::StartHook() {
         }
         app->Quit();
     } else if (mode.width >= 800 && mode.height >= 600) {
-        // The scene panel opens here once the controls exist; until then the window shows a plain frame.
         ShowWindow(kShowShow);
         Redraw(nullptr);
     } else {

@@ -41,18 +41,6 @@ CProjectApplication::CProjectApplication()
 
 CProjectApplication::~CProjectApplication() = default;
 
-void CProjectApplication::Quit() {
-    ZApplication::Quit();
-}
-
-void CProjectApplication::Terminate() {
-    ZApplication::Terminate();
-}
-
-void CProjectApplication::Activate(bool active) {
-    ZApplication::Activate(active);
-}
-
 const char* CProjectApplication::GetUsage() const {
     return "Screensaver command line (the first letter counts, in any case, with any prefix):\n"
            "  /s           run the show full screen (saver mode)\n"
@@ -114,7 +102,6 @@ bool CProjectApplication::Initialize() {
     ZDisplaySetUp setUp;
     setUp.colorTableId = 100;  // the container holds no such table, so none is installed
     setUp.bufferCount = 1;
-    setUp.createBackWindow = IsSaverMode();
     setUp.displayWidth = IsSaverMode() ? kSceneWidth : 0;
     setUp.displayHeight = IsSaverMode() ? kSceneHeight : 0;
     SetUpDisplay(setUp);

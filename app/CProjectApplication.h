@@ -18,10 +18,7 @@ class CProjectApplication : public ZApplication {
     CProjectApplication();
     ~CProjectApplication() override;
 
-    void Quit() override;
     bool Initialize() override;
-    void Terminate() override;
-    void Activate(bool active) override;
     ZMainWindow* CreateMainWindow(const ZRect& screen) override;
     const char* GetUsage() const override;
 

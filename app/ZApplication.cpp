@@ -176,10 +176,6 @@ void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
     }
     ZScreenPalette::Get().SetSystemPaletteMode(palette);
     InstallColorTable(setUp.colorTableId);
-    ZDisplayMode::Get().Begin();
-    if (setUp.createBackWindow) {
-        // The black backdrop arrives with the windows layer.
-    }
     CreateMainWindow(ZDisplayMode::Get().GetScreenRect());
     if ((int64_t(setUp.displayWidth) * setUp.displayHeight) != 0 || setUp.displayDepth != 0) {
         SwitchDisplayMode(setUp);

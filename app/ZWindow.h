@@ -82,8 +82,8 @@ class ZWindow : public CWnd, public ZListElement {
 
   protected:
     bool Create(uint32_t windowId, const ZRect& rect, bool clamp, const char* title, uint32_t style);
-    // Draws the update rectangle into the back buffer and copies it to the screen; until panels draw, the
-    // window shows a plain black frame.
+    // Clears the update rectangle to black in the back buffer (or on the window when it has none) and
+    // copies it to the screen.
     virtual void Paint(const platform::ScreenRect& update);
 
     int32_t type_ = kTypeWindow;

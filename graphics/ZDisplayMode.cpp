@@ -9,10 +9,6 @@ ZDisplayMode& ZDisplayMode::Get() {
     return mode;
 }
 
-void ZDisplayMode::Begin() {
-    begun_ = true;
-}
-
 ZScreenMode ZDisplayMode::GetScreenMode() const {
     const platform::ScreenMode& m = platform::Display::Get().GetMode();
     return ZScreenMode{m.width, m.height, m.depth == 16 ? 15 : m.depth};

@@ -17,8 +17,6 @@ class ZDisplayMode {
   public:
     static ZDisplayMode& Get();
 
-    // Records the screen's mode as the current and the initial one (once; later calls do nothing).
-    void Begin();
     ZScreenMode GetScreenMode() const;
     ZRect GetScreenRect() const;
     int32_t GetVerticalDpi() const { return 96; }
@@ -35,7 +33,6 @@ class ZDisplayMode {
     void Reset();
 
   private:
-    bool begun_ = false;
     bool changed_ = false;
     bool rememberSize_ = false;
     bool rememberDepth_ = false;

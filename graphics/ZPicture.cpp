@@ -45,8 +45,7 @@ int32_t ZPicture::Load() {
     if (offscreens_.GetHead() != nullptr) {
         return 0;
     }
-    // The image readers decode items and files into offscreens; until a reader for the type exists the
-    // load fails and the picture stays empty.
+    // Decoding belongs to the image readers; a picture that has none fails to load and stays empty.
     failed_ = true;
     return -1;
 }

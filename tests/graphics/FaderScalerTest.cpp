@@ -78,7 +78,6 @@ TEST(GraphicsFader, SixHundredMillisecondsRunFromFullToNone) {
     ClockScope scope(clock);
     RecordingFader fader;
     EXPECT_EQ(fader.GetDevice(), 0);
-    EXPECT_EQ(fader.GetFlag(), 0);
     fader.Fade(100, 0, 600, nullptr, nullptr, 0);
     EXPECT_EQ(clock.Now(), 5600u);
     ExpectFullToNone(fader.applied, 600);
