@@ -34,10 +34,6 @@ uint32_t Expand6(uint32_t v) {
     return (v << 2) | (v >> 4);
 }
 
-bool Is565(int32_t depth, int16_t format) {
-    return depth == 16 || (format & 0x7FFF) == kFormatRGB565;
-}
-
 }  // namespace
 
 void ZOffscreen::SetDefaultKind(int16_t kind) {
