@@ -144,7 +144,7 @@ ZRect CProjectApplication::PreviewRect(const ZRect& client, const ZRect& screen)
 ZRect CProjectApplication::SaverRect(const ZRect& screen) {
     int32_t top = static_cast<int32_t>((int64_t(screen.top) + screen.bottom - kSceneHeight) >> 1);
     int32_t left = static_cast<int32_t>((int64_t(screen.left) + screen.right - kSceneWidth) >> 1);
-    return ZRect{top, left, top + kSceneHeight, left + kSceneWidth};
+    return ZRect::FromSize(kSceneWidth, kSceneHeight).Offset(left, top);
 }
 
 ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {

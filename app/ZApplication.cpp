@@ -162,7 +162,7 @@ void ZApplication::SwitchDisplayMode(const ZDisplaySetUp& setUp) {
         platform::ScreenRect frame = mainWindow_->GetWindowRect();
         int32_t left = (screen.Width() - frame.Width()) >> 1;
         int32_t top = (screen.Height() - frame.Height()) >> 1;
-        mainWindow_->Move(ZRect{top, left, top + frame.Height(), left + frame.Width()});
+        mainWindow_->Move(ZRect::FromSize(frame.Width(), frame.Height()).Offset(left, top));
     }
 }
 

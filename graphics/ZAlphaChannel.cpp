@@ -21,13 +21,12 @@ ZAlphaChannel::ZAlphaChannel(const ZRect& rect)
 ZAlphaChannel::ZAlphaChannel(ZAlphaChannel& source, const ZRect* clipRect) {
     ZRect part = source.bounds_;
     if (clipRect != nullptr) {
-        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
-                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+        part = part.Intersect(*clipRect);
     }
     if (part.IsEmpty()) {
         return;
     }
-    bounds_ = ZRect{0, 0, part.Height(), part.Width()};
+    bounds_ = ZRect::FromSize(part.Width(), part.Height());
     plane_ = std::make_unique<ZOffscreen>(bounds_, 8, nullptr, kKindMemory, kFormatAlpha8);
     plane_->Clear();
     source.CombineInto(*this, &part, nullptr, 63);

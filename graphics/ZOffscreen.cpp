@@ -68,8 +68,7 @@ ZOffscreen::ZOffscreen(ZOffscreen& source, const ZRect* clipRect)
     std::memcpy(color_, source.color_, 3);
     ZRect part = source.rect_;
     if (clipRect != nullptr) {
-        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
-                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+        part = part.Intersect(*clipRect);
     }
     if (part.IsEmpty()) {
         part = ZRect{};
@@ -230,8 +229,7 @@ void ZOffscreen::Fill(const ZRect* rect, const uint8_t* rgb) {
         return;
     }
     ZRect r = rect != nullptr ? *rect : rect_;
-    r = ZRect{std::max(r.top, 0), std::max(r.left, 0), std::min(r.bottom, rect_.bottom),
-              std::min(r.right, rect_.right)};
+    r = r.Intersect(rect_);
     ZCompositor fill = SelectCompositor(ZTransferMode(), depth_, format_, true);
     if (r.IsEmpty() || fill == nullptr) {
         return;
