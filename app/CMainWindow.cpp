@@ -3,9 +3,8 @@
 #include "app/CProjectApplication.h"
 #include "platform/Display.h"
 
-CMainWindow::CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool topmost,
-                         bool followsActivation)
-    : ZMainWindow(panelOwnerId, windowId, rect, topmost, followsActivation) {
+CMainWindow::CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags)
+    : ZMainWindow(panelOwnerId, windowId, rect, flags) {
     type_ = kTypeProjectWindow;
 }
 
@@ -21,7 +20,6 @@ void CMainWindow::StartHook() {
         }
         app->Quit();
     } else if (mode.width >= 800 && mode.height >= 600) {
-        // The scene panel opens here once the controls exist; until then the window shows a plain frame.
         ShowWindow(kShowShow);
         Redraw(nullptr);
     } else {

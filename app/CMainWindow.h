@@ -5,8 +5,7 @@
 
 class CMainWindow : public ZMainWindow {
   public:
-    CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool topmost,
-                bool followsActivation);
+    CMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags);
 
     void StartHook() override;
 };

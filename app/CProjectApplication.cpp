@@ -31,6 +31,8 @@ int32_t ReadDecimal(const unsigned char* p) {
 constexpr int32_t kSceneWidth = 800;
 constexpr int32_t kSceneHeight = 600;
 constexpr int32_t kMainWindowId = 4096;
+// The show stays above other windows and hides while another application is active.
+constexpr ZWindowFlags kMainWindowFlags = ZWindowFlags::kTopmost | ZWindowFlags::kFollowsActivation;
 
 }  // namespace
 
@@ -38,18 +40,6 @@ CProjectApplication::CProjectApplication()
     : ZApplication(kTitle), exceptionFilter_(std::make_unique<ZExceptionFilter>()) {}
 
 CProjectApplication::~CProjectApplication() = default;
-
-void CProjectApplication::Quit() {
-    ZApplication::Quit();
-}
-
-void CProjectApplication::Terminate() {
-    ZApplication::Terminate();
-}
-
-void CProjectApplication::Activate(bool active) {
-    ZApplication::Activate(active);
-}
 
 const char* CProjectApplication::GetUsage() const {
     return "Screensaver command line (the first letter counts, in any case, with any prefix):\n"
@@ -112,7 +102,6 @@ bool CProjectApplication::Initialize() {
     ZDisplaySetUp setUp;
     setUp.colorTableId = 100;  // the container holds no such table, so none is installed
     setUp.bufferCount = 1;
-    setUp.createBackWindow = IsSaverMode();
     setUp.displayWidth = IsSaverMode() ? kSceneWidth : 0;
     setUp.displayHeight = IsSaverMode() ? kSceneHeight : 0;
     SetUpDisplay(setUp);
@@ -155,7 +144,7 @@ ZRect CProjectApplication::PreviewRect(const ZRect& client, const ZRect& screen)
 ZRect CProjectApplication::SaverRect(const ZRect& screen) {
     int32_t top = static_cast<int32_t>((int64_t(screen.top) + screen.bottom - kSceneHeight) >> 1);
     int32_t left = static_cast<int32_t>((int64_t(screen.left) + screen.right - kSceneWidth) >> 1);
-    return ZRect{top, left, top + kSceneHeight, left + kSceneWidth};
+    return ZRect::FromSize(kSceneWidth, kSceneHeight).Offset(left, top);
 }
 
 ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
@@ -170,10 +159,10 @@ ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
             }
             platform::ScreenRect c = parent->GetClientRect();
             ZRect rect = PreviewRect(ZRect{c.top, c.left, c.bottom, c.right}, screen);
-            return new CMainWindow(kMainWindowId, kMainWindowId, rect, true, true);
+            return new CMainWindow(kMainWindowId, kMainWindowId, rect, kMainWindowFlags);
         }
         case Mode::Saver:
-            return new CMainWindow(kMainWindowId, kMainWindowId, SaverRect(screen), true, true);
+            return new CMainWindow(kMainWindowId, kMainWindowId, SaverRect(screen), kMainWindowFlags);
         case Mode::ChangePassword:
             // The host has no system routine to change a screensaver password: nothing to call.
             Quit();

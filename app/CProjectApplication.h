@@ -18,14 +18,12 @@ class CProjectApplication : public ZApplication {
     CProjectApplication();
     ~CProjectApplication() override;
 
-    void Quit() override;
     bool Initialize() override;
-    void Terminate() override;
-    void Activate(bool active) override;
     ZMainWindow* CreateMainWindow(const ZRect& screen) override;
     const char* GetUsage() const override;
 
-    // Reads the mode letter and the window handle. False (no mode) for a letter other than a, c, p, s.
+    // Reads the mode letter and the window handle. False (no mode) for a letter other than a, c, p, s. A
+    // handle above INT32_MAX saturates to INT32_MAX, so that no number reads as a negative handle.
     bool ParseCommandLine(const char* text);
     Mode GetMode() const { return mode_; }
     bool IsSaverMode() const { return mode_ == Mode::Saver; }

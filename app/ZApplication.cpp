@@ -5,8 +5,9 @@
 #include "app/ZMainWindow.h"
 #include "core/LinkEvents.h"
 #include "graphics/ZColorTable.h"
-#include "graphics/ZDisplay.h"
+#include "graphics/ZDisplayMode.h"
 #include "graphics/ZLookupTable.h"
+#include "graphics/ZScreenPalette.h"
 #include "imaging/ZImageReader.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
@@ -22,7 +23,8 @@ constexpr int32_t kMaxPathLength = 4096;
 
 }  // namespace
 
-ZApplication::ZApplication(const char* title) : CWinApp(title), rootTaskManager_(0, true, true, nullptr) {
+ZApplication::ZApplication(const char* title)
+    : CWinApp(title), rootTaskManager_(0, ZTaskFlags::kNone, nullptr) {
     SetRootTaskManager(&rootTaskManager_);
     // Pictures reach the image readers through the table graphics keeps.
     InstallImageReaders();
@@ -163,17 +165,20 @@ void ZApplication::SwitchDisplayMode(const ZDisplaySetUp& setUp) {
         platform::ScreenRect frame = mainWindow_->GetWindowRect();
         int32_t left = (screen.Width() - frame.Width()) >> 1;
         int32_t top = (screen.Height() - frame.Height()) >> 1;
-        mainWindow_->Move(ZRect{top, left, top + frame.Height(), left + frame.Width()});
+        mainWindow_->Move(ZRect::FromSize(frame.Width(), frame.Height()).Offset(left, top));
     }
 }
 
 void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
-    ZScreenPalette::Get().SetSystemPaletteMode(setUp.keepStaticColors, setUp.replaceSystemColors);
-    InstallColorTable(setUp.colorTableId);
-    ZDisplayMode::Get().Begin();
-    if (setUp.createBackWindow) {
-        // The black backdrop arrives with the windows layer.
+    ZSystemPaletteFlags palette = ZSystemPaletteFlags::kNone;
+    if (setUp.keepStaticColors) {
+        palette = palette | ZSystemPaletteFlags::kKeepStatic;
     }
+    if (setUp.replaceSystemColors) {
+        palette = palette | ZSystemPaletteFlags::kMonoSystemColors;
+    }
+    ZScreenPalette::Get().SetSystemPaletteMode(palette);
+    InstallColorTable(setUp.colorTableId);
     CreateMainWindow(ZDisplayMode::Get().GetScreenRect());
     if ((int64_t(setUp.displayWidth) * setUp.displayHeight) != 0 || setUp.displayDepth != 0) {
         SwitchDisplayMode(setUp);

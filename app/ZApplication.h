@@ -25,7 +25,6 @@ struct ZDisplaySetUp {
     int32_t colorTableId = 0;  // 0: the default table
     int32_t bufferCount = 1;   // back buffers of the main window, at most 3
     int32_t bufferDepth = 0;   // 0: the screen's depth
-    bool createBackWindow = false;
     int32_t displayWidth = 0;  // 0 x 0 with depth 0: no display mode change
     int32_t displayHeight = 0;
     int32_t displayDepth = 0;

@@ -2,9 +2,8 @@
 
 #include "app/ZApplication.h"
 
-ZMainWindow::ZMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool topmost,
-                         bool followsActivation)
-    : ZWindow(panelOwnerId, windowId, rect, true, nullptr, topmost, followsActivation) {
+ZMainWindow::ZMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags)
+    : ZWindow(panelOwnerId, windowId, rect, flags | ZWindowFlags::kCreate, nullptr) {
     type_ = kTypeMainWindow;
     if (ZApplication* app = ZApplication::GetApplication()) {
         app->SetMainWindow(this);

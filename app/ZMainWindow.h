@@ -7,9 +7,8 @@
 
 class ZMainWindow : public ZWindow {
   public:
-    // Creates the window and makes it the application's main window.
-    ZMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool topmost,
-                bool followsActivation);
+    // Creates the window (kCreate is implied) and makes it the application's main window.
+    ZMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags);
     ~ZMainWindow() override;
 
     // Called once start-up is done (the start message).

@@ -25,10 +25,12 @@ platform::ScreenRect ToScreenRect(const ZRect& r) {
 
 }  // namespace
 
-ZWindow::ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool create, const char* title,
-                 bool topmost, bool followsActivation)
-    : panelOwnerId_(panelOwnerId), topmost_(topmost), followsActivation_(followsActivation) {
-    if (create) {
+ZWindow::ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags,
+                 const char* title)
+    : panelOwnerId_(panelOwnerId),
+      topmost_(HasFlags(flags, ZWindowFlags::kTopmost)),
+      followsActivation_(HasFlags(flags, ZWindowFlags::kFollowsActivation)) {
+    if (HasFlags(flags, ZWindowFlags::kCreate)) {
         Create(windowId, rect, true, title, 0);
     }
     WindowList().Append(this);
@@ -71,7 +73,7 @@ bool ZWindow::Create(uint32_t windowId, const ZRect& rect, bool clamp, const cha
         if (r.top + dy < screen.top) {
             dy = screen.top - r.top;
         }
-        r = ZRect{r.top + dy, r.left + dx, r.bottom + dy, r.right + dx};
+        r = r.Offset(dx, dy);
     }
     bool created;
     if (gPreviewParent != 0) {
@@ -123,7 +125,7 @@ void ZWindow::ClosePanels() {}
 
 void ZWindow::Move(const ZRect& rect, bool resizeBuffers) {
     if (resizeBuffers && bufferCount_ > 0) {
-        ZRect size{0, 0, rect.Height(), rect.Width()};
+        ZRect size = ZRect::FromSize(rect.Width(), rect.Height());
         SetBackBuffers(backBuffers_[0]->GetDepth(), &size, bufferCount_);
     }
     MoveWindow(ToScreenRect(rect), true);
@@ -136,7 +138,7 @@ void ZWindow::SetBackBuffers(int32_t depth, const ZRect* rect, int32_t count) {
     bufferCount_ = 0;
     currentBuffer_ = 0;
     platform::ScreenRect client = GetClientRect();
-    ZRect size = rect != nullptr ? *rect : ZRect{0, 0, client.Height(), client.Width()};
+    ZRect size = rect != nullptr ? *rect : ZRect::FromSize(client.Width(), client.Height());
     // Only one buffer is ever made: drawing alternates over nothing more.
     int32_t wanted = std::min(std::min(count, kMaxBackBuffers), 1);
     for (int32_t i = 0; i < wanted; ++i) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/ZFlags.h"
 #include "core/ZLinkedList.h"
 #include "core/ZRect.h"
 #include "core/ZTLink.h"
@@ -13,6 +14,16 @@
 
 class ZColorTable;
 class ZOffscreen;
+
+// How a window is made and how it behaves; combine with |.
+enum class ZWindowFlags : uint32_t {
+    kNone = 0,
+    kCreate = 1u << 0,             // create the platform window at once
+    kTopmost = 1u << 1,            // keep a top-level window above the others
+    kFollowsActivation = 1u << 2,  // hide and show the window as the application loses and regains activation
+};
+template <>
+inline constexpr bool kIsFlagSet<ZWindowFlags> = true;
 
 class ZWindow : public CWnd, public ZListElement {
   public:
@@ -24,10 +35,10 @@ class ZWindow : public CWnd, public ZListElement {
         kTypeProjectWindow = 1795
     };
 
-    // With create set, the platform window is created at once (clamped to the screen, titled with the
+    // With kCreate, the platform window is created at once (clamped to the screen, titled with the
     // application title when title is null). The window joins the global window list in every case.
-    ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, bool create, const char* title,
-            bool topmost, bool followsActivation);
+    ZWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags,
+            const char* title);
     ~ZWindow() override;
 
     // Windows of the preview mode are created as children of this platform window (0: top-level windows).
@@ -71,8 +82,8 @@ class ZWindow : public CWnd, public ZListElement {
 
   protected:
     bool Create(uint32_t windowId, const ZRect& rect, bool clamp, const char* title, uint32_t style);
-    // Draws the update rectangle into the back buffer and copies it to the screen; until panels draw, the
-    // window shows a plain black frame.
+    // Clears the update rectangle to black in the back buffer (or on the window when it has none) and
+    // copies it to the screen.
     virtual void Paint(const platform::ScreenRect& update);
 
     int32_t type_ = kTypeWindow;

@@ -22,8 +22,11 @@ struct ZTaskManager::Pass {
     bool managerGone;       // a run destroyed the manager itself
 };
 
-ZTask::ZTask(int32_t id, bool active, bool deleteWhenFinished, bool ownedByManager, ZTaskManager* manager)
-    : id_(id), active_(active), ownedByManager_(ownedByManager), deleteWhenFinished_(deleteWhenFinished) {
+ZTask::ZTask(int32_t id, ZTaskFlags flags, ZTaskManager* manager)
+    : id_(id),
+      active_(HasFlags(flags, ZTaskFlags::kActive)),
+      ownedByManager_(HasFlags(flags, ZTaskFlags::kOwnedByManager)),
+      deleteWhenFinished_(HasFlags(flags, ZTaskFlags::kDeleteWhenFinished)) {
     if (manager != nullptr) {
         manager->AddTask(this);
     }
@@ -54,8 +57,8 @@ void ZTask::Detach() {
     }
 }
 
-ZTaskManager::ZTaskManager(int32_t id, bool deleteWhenFinished, bool ownedByManager, ZTaskManager* parent)
-    : ZTask(id, true, deleteWhenFinished, ownedByManager, parent) {}
+ZTaskManager::ZTaskManager(int32_t id, ZTaskFlags flags, ZTaskManager* parent)
+    : ZTask(id, flags | ZTaskFlags::kActive, parent) {}
 
 ZTaskManager::~ZTaskManager() {
     for (Pass* pass = passes_; pass != nullptr; pass = pass->outer) {

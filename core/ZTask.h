@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/ZFlags.h"
 #include "core/ZLinkedList.h"
 
 class ZTask;
@@ -19,10 +20,20 @@ class ZTaskListElement : public ZListElement {
     ZTask* task_;
 };
 
+// How a task lives in its manager's list; combine with |.
+enum class ZTaskFlags : uint32_t {
+    kNone = 0,
+    kActive = 1u << 0,              // run on every pass; an inactive task stays registered until SetActive
+    kOwnedByManager = 1u << 1,      // the manager deletes the task when it shuts down
+    kDeleteWhenFinished = 1u << 2,  // an owned task is deleted, not only detached, once it has finished
+};
+template <>
+inline constexpr bool kIsFlagSet<ZTaskFlags> = true;
+
 class ZTask {
   public:
     // Appends the task to manager's list when a manager is given.
-    ZTask(int32_t id, bool active, bool deleteWhenFinished, bool ownedByManager, ZTaskManager* manager);
+    ZTask(int32_t id, ZTaskFlags flags, ZTaskManager* manager);
     ZTask(const ZTask&) = delete;
     ZTask& operator=(const ZTask&) = delete;
     // Detaches the task from its manager.
@@ -65,7 +76,8 @@ class ZTask {
 
 class ZTaskManager : public ZTask {
   public:
-    ZTaskManager(int32_t id, bool deleteWhenFinished, bool ownedByManager, ZTaskManager* parent);
+    // A manager is always active, whether flags say so or not.
+    ZTaskManager(int32_t id, ZTaskFlags flags, ZTaskManager* parent);
     // Deletes the children it owns and detaches the others, so no child is left pointing at it.
     ~ZTaskManager() override;
 

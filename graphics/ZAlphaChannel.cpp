@@ -23,13 +23,12 @@ ZAlphaChannel::ZAlphaChannel(const ZRect& rect)
 ZAlphaChannel::ZAlphaChannel(ZAlphaChannel& source, const ZRect* clipRect) {
     ZRect part = source.bounds_;
     if (clipRect != nullptr) {
-        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
-                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+        part = part.Intersect(*clipRect);
     }
     if (part.IsEmpty()) {
         return;
     }
-    bounds_ = ZRect{0, 0, part.Height(), part.Width()};
+    bounds_ = ZRect::FromSize(part.Width(), part.Height());
     plane_ = std::make_unique<ZOffscreen>(bounds_, 8, nullptr, kKindMemory, kFormatAlpha8);
     plane_->Clear();
     source.CombineInto(*this, &part, nullptr, 63);
@@ -125,9 +124,10 @@ int32_t ZAlphaChannel::GetAlphaAt(int32_t x, int32_t y) const {
     if (plane_ == nullptr || plane_->GetPixels() == nullptr) {
         return 0;
     }
+    // Bounded by the plane itself, not by the stride: the bytes after each row's last value are padding.
     int64_t px = int64_t(x) + originX_;
     int64_t py = int64_t(y) + originY_;
-    if (px < 0 || py < 0 || px >= bounds_.right || py >= bounds_.bottom) {
+    if (px < 0 || py < 0 || px >= plane_->GetWidth() || py >= plane_->GetHeight()) {
         return 0;
     }
     return plane_->RowAddress(int32_t(py))[px] & 63;
@@ -159,9 +159,12 @@ void ZAlphaChannel::CombineInto(ZAlphaChannel& target, const ZRect* sourceRect, 
         target.plane_->GetPixels() == nullptr) {
         return;
     }
+    // Clipped to the planes' own sizes, so that no rectangle reaches into row padding or past the rows.
+    ZRect sourceSize = ZRect::FromSize(plane_->GetWidth(), plane_->GetHeight());
+    ZRect targetSize = ZRect::FromSize(target.plane_->GetWidth(), target.plane_->GetHeight());
     ZCopyArea area;
-    if (!area.Clip(sourceRect != nullptr ? *sourceRect : bounds_,
-                   targetRect != nullptr ? *targetRect : target.bounds_, bounds_, target.bounds_)) {
+    if (!area.Clip(sourceRect != nullptr ? *sourceRect : sourceSize,
+                   targetRect != nullptr ? *targetRect : targetSize, sourceSize, targetSize)) {
         return;
     }
     const uint8_t* table = UnionTable(std::clamp(opacity, 0, 63));

@@ -48,10 +48,6 @@ uint32_t Pack(const uint8_t rgb[3], ZByteOrder o) {
     return uint32_t(rgb[0]) << (8 * o.r) | uint32_t(rgb[1]) << (8 * o.g) | uint32_t(rgb[2]) << (8 * o.b);
 }
 
-bool Is565(int32_t depth, int16_t format) {
-    return depth == 16 || (format & 0x7FFF) == kFormatRGB565;
-}
-
 uint32_t WordCode(const uint8_t rgb[3], int32_t depth, int16_t format) {
     if (Is565(depth, format)) {
         return uint32_t(rgb[0] >> 3) << 11 | uint32_t(rgb[1] >> 2) << 5 | uint32_t(rgb[2] >> 3);

@@ -28,9 +28,7 @@ class ZFader : public ZListElement {
     virtual void ApplyLevel(int64_t level, int64_t scale, const uint8_t* color);
 
     int32_t GetDevice() const { return device_; }
-    uint8_t GetFlag() const { return flag_; }
 
   private:
     int32_t device_;
-    uint8_t flag_ = 0;  // 0 after construction; the apply step is called the same way whatever it holds
 };

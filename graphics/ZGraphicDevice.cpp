@@ -29,8 +29,7 @@ void ZGraphicDevice::FillBand(const ZRect& rect, const uint8_t* rgb, bool invert
             offscreen_->Fill(&rect, rgb);
             return;
         }
-        ZRect r{std::max(rect.top, 0), std::max(rect.left, 0), std::min(rect.bottom, offscreen_->GetHeight()),
-                std::min(rect.right, offscreen_->GetWidth())};
+        ZRect r = rect.Intersect(ZRect::FromSize(offscreen_->GetWidth(), offscreen_->GetHeight()));
         int32_t bpp = BytesPerPixel(offscreen_->GetDepth());
         for (int32_t y = r.top; y < r.bottom && offscreen_->GetPixels() != nullptr; ++y) {
             uint8_t* row = offscreen_->RowAddress(y);
@@ -42,10 +41,10 @@ void ZGraphicDevice::FillBand(const ZRect& rect, const uint8_t* rgb, bool invert
     }
     if (window_ != nullptr && window_->IsWindowVisible() && rgb != nullptr && !invert) {
         platform::ScreenRect origin = window_->GetWindowRect();
-        platform::ScreenRect client{origin.left + std::max(rect.left, 0), origin.top + std::max(rect.top, 0),
-                                    origin.left + std::min(rect.right, origin.Width()),
-                                    origin.top + std::min(rect.bottom, origin.Height())};
-        platform::Display::Get().FillRect(client, uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2]);
+        ZRect r =
+            rect.Intersect(ZRect::FromSize(origin.Width(), origin.Height())).Offset(origin.left, origin.top);
+        platform::Display::Get().FillRect(platform::ScreenRect{r.left, r.top, r.right, r.bottom},
+                                          uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2]);
     }
 }
 

@@ -1,6 +1,6 @@
 // A drawing target: an offscreen or a window. Controls and pictures draw through it: pixels go to the
 // offscreen routines, and rectangles, ellipses and lines are drawn by our own routines on offscreens.
-// Text through platform fonts arrives with the fonts; until then text draws nothing and measures 0.
+// The base device has no fonts: its text draws nothing and measures 0.
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "graphics/ZCompositor.h"
 #include "graphics/ZConverter.h"
 #include "graphics/ZCopyArea.h"
-#include "graphics/ZDisplay.h"
+#include "graphics/ZDisplayMode.h"
 #include "graphics/ZDitherer.h"
 #include "media/ZFile.h"
 #include "platform/CWnd.h"
@@ -35,10 +35,6 @@ uint32_t Expand5(uint32_t v) {
 }
 uint32_t Expand6(uint32_t v) {
     return (v << 2) | (v >> 4);
-}
-
-bool Is565(int32_t depth, int16_t format) {
-    return depth == 16 || (format & 0x7FFF) == kFormatRGB565;
 }
 
 }  // namespace
@@ -75,8 +71,7 @@ ZOffscreen::ZOffscreen(ZOffscreen& source, const ZRect* clipRect)
     std::memcpy(color_, source.color_, 3);
     ZRect part = source.rect_;
     if (clipRect != nullptr) {
-        part = ZRect{std::max(part.top, clipRect->top), std::max(part.left, clipRect->left),
-                     std::min(part.bottom, clipRect->bottom), std::min(part.right, clipRect->right)};
+        part = part.Intersect(*clipRect);
     }
     if (part.IsEmpty()) {
         part = ZRect{};
@@ -237,8 +232,7 @@ void ZOffscreen::Fill(const ZRect* rect, const uint8_t* rgb) {
         return;
     }
     ZRect r = rect != nullptr ? *rect : rect_;
-    r = ZRect{std::max(r.top, 0), std::max(r.left, 0), std::min(r.bottom, rect_.bottom),
-              std::min(r.right, rect_.right)};
+    r = r.Intersect(rect_);
     ZCompositor fill = SelectCompositor(ZTransferMode(), depth_, format_, true);
     if (r.IsEmpty() || fill == nullptr) {
         return;

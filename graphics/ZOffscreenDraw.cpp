@@ -17,10 +17,11 @@ struct PlaneRows {
 };
 
 // The plane's bytes for the rectangle at (x, y) of the area's size, or nothing when the plane is missing,
-// not 8-bit, or does not cover the rectangle.
+// not 8-bit, or does not cover the rectangle. The routines read exactly the area's width of each row, so
+// a rectangle inside the plane keeps them out of the row padding.
 PlaneRows PlaneAt(const ZOffscreen* plane, int32_t x, int32_t y, const ZCopyArea& area) {
-    if (plane == nullptr || plane->GetPixels() == nullptr || plane->GetDepth() != 8 ||
-        x + area.width > plane->GetWidth() || y + area.height > plane->GetHeight()) {
+    if (plane == nullptr || plane->GetPixels() == nullptr || plane->GetDepth() != 8 || x < 0 || y < 0 ||
+        int64_t(x) + area.width > plane->GetWidth() || int64_t(y) + area.height > plane->GetHeight()) {
         return {};
     }
     return {plane->RowAddress(y) + x, plane->RowStep()};

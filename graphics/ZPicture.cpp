@@ -112,10 +112,7 @@ ZRect ZPicture::GetUnionBounds() const {
             continue;
         }
         ZPoint p = off->GetPosition();
-        ZRect r{p.y, p.x, p.y + off->GetHeight(), p.x + off->GetWidth()};
-        result = result.IsEmpty() ? r
-                                  : ZRect{std::min(result.top, r.top), std::min(result.left, r.left),
-                                          std::max(result.bottom, r.bottom), std::max(result.right, r.right)};
+        result = result.Union(ZRect::FromSize(off->GetWidth(), off->GetHeight()).Offset(p.x, p.y));
     }
     return result;
 }
@@ -166,8 +163,7 @@ int32_t ZPicture::Draw(ZGraphicDevice& device, const ZRect& placeRect, const ZRe
     int32_t shiftX = 0;
     int32_t shiftY = 0;
     if (clipRect != nullptr) {
-        ZRect clipped{std::max(place.top, clipRect->top), std::max(place.left, clipRect->left),
-                      std::min(place.bottom, clipRect->bottom), std::min(place.right, clipRect->right)};
+        ZRect clipped = place.Intersect(*clipRect);
         if (clipped.IsEmpty()) {
             return 0;
         }
@@ -183,7 +179,7 @@ int32_t ZPicture::Draw(ZGraphicDevice& device, const ZRect& placeRect, const ZRe
         ZPoint p = off->GetPosition();
         int32_t left = fullBounds_.left - p.x + shiftX;
         int32_t top = fullBounds_.top + currentFrame_ * frameHeight() - p.y + shiftY;
-        ZRect source{top, left, top + place.Height(), left + place.Width()};
+        ZRect source = ZRect::FromSize(place.Width(), place.Height()).Offset(left, top);
         device.DrawOffscreen(*off, &source, &place);
     }
     return 0;

@@ -37,6 +37,11 @@ constexpr int16_t DefaultFormat(int32_t depth) {
     }
 }
 
+// True when 16-bit words hold 5-6-5 pixels: every 16-bit depth, and the 5-6-5 code in either byte order.
+constexpr bool Is565(int32_t depth, int16_t format) {
+    return depth == 16 || (format & 0x7FFF) == kFormatRGB565;
+}
+
 constexpr int32_t BytesPerPixel(int32_t depth) {
     return (depth + 7) / 8;
 }

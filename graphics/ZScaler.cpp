@@ -31,23 +31,37 @@ int64_t FixedRatio(int64_t numerator, int64_t denominator) {
     return RoundedDivide(numerator << kFixedShift, denominator);
 }
 
-// A line of samples to read. Positions past either end read the end pixel: the rounded steps may carry a
-// position up to the line's length on large enlargements, and a read there would leave the row.
+// The samples [first, end) of a whole line: the part of a line that lies on its offscreen.
+struct Window {
+    int32_t first;
+    int32_t end;
+};
+
+// A line of samples to read. The whole line's length sets the method's steps, so that a line cut by its
+// offscreen samples as the whole line would; base points at sample window.first, the first that exists.
+// Positions outside the window read its nearest end: a cut line has no pixels there, and the rounded
+// steps may carry a position up to the line's length on large enlargements, where a read would leave
+// the row.
 struct SourceLine {
     const uint8_t* base;
     ptrdiff_t step;
     int32_t length;
+    Window window;
 
-    const uint8_t* At(int64_t i) const { return base + std::clamp<int64_t>(i, 0, length - 1) * step; }
+    const uint8_t* At(int64_t i) const {
+        return base + (std::clamp<int64_t>(i, window.first, window.end - 1) - window.first) * step;
+    }
     const uint8_t* AtFixed(int64_t position) const { return At(position >> kFixedShift); }
 };
 
+// A line of samples to write: only those in the window, base pointing at sample window.first.
 struct TargetLine {
     uint8_t* base;
     ptrdiff_t step;
     int32_t length;
+    Window window;
 
-    uint8_t* At(int32_t i) const { return base + ptrdiff_t(i) * step; }
+    uint8_t* At(int32_t i) const { return base + ptrdiff_t(i - window.first) * step; }
 };
 
 // ---------------------------------------------------------------------------------------------------------
@@ -148,8 +162,8 @@ class Nearest {
   public:
     Nearest(int32_t sourceLength, int32_t targetLength) : step_(FixedRatio(sourceLength, targetLength)) {}
     void Run(const Pixel&, const SourceLine& source, const TargetLine& target) const {
-        int64_t position = step_ / 2;
-        for (int32_t i = 0; i < target.length; ++i, position += step_) {
+        int64_t position = step_ / 2 + int64_t(target.window.first) * step_;
+        for (int32_t i = target.window.first; i < target.window.end; ++i, position += step_) {
             CopyPixel<Pixel>(target.At(i), source.AtFixed(position));
         }
     }
@@ -167,8 +181,8 @@ class BoxAverage {
         : shift_(SampleShift(sourceLength, targetLength)),
           step_(FixedRatio(sourceLength, int64_t(targetLength) << shift_)) {}
     void Run(const Pixel& pixel, const SourceLine& source, const TargetLine& target) const {
-        int64_t position = step_ / 2;
-        for (int32_t i = 0; i < target.length; ++i) {
+        int64_t position = step_ / 2 + (int64_t(target.window.first) << shift_) * step_;
+        for (int32_t i = target.window.first; i < target.window.end; ++i) {
             typename Pixel::Components sum;
             sum.fill((1 << shift_) >> 1);
             for (int32_t k = 0; k < (1 << shift_); ++k, position += step_) {
@@ -212,8 +226,8 @@ class Linear {
               RoundedDivide((int64_t(sourceLength) - targetLength) * (1 << (kFixedShift - 1)), targetLength)),
           last_(int64_t(sourceLength - 1) << kFixedShift) {}
     void Run(const Pixel& pixel, const SourceLine& source, const TargetLine& target) const {
-        int64_t position = start_;
-        for (int32_t i = 0; i < target.length; ++i, position += step_) {
+        int64_t position = start_ + int64_t(target.window.first) * step_;
+        for (int32_t i = target.window.first; i < target.window.end; ++i, position += step_) {
             if (position < 0 || position >= last_) {
                 CopyPixel<Pixel>(target.At(i), source.AtFixed(std::max<int64_t>(position, 0)));
                 continue;
@@ -240,7 +254,7 @@ class DoubleRepeat {
   public:
     DoubleRepeat(int32_t, int32_t) {}
     void Run(const Pixel&, const SourceLine& source, const TargetLine& target) const {
-        for (int32_t j = 0; j < target.length; ++j) {
+        for (int32_t j = target.window.first; j < target.window.end; ++j) {
             CopyPixel<Pixel>(target.At(j), source.At(j >> 1));
         }
     }
@@ -253,7 +267,7 @@ class DoubleAverage {
   public:
     DoubleAverage(int32_t, int32_t) {}
     void Run(const Pixel& pixel, const SourceLine& source, const TargetLine& target) const {
-        for (int32_t j = 0; j < target.length; ++j) {
+        for (int32_t j = target.window.first; j < target.window.end; ++j) {
             int32_t i = j >> 1;
             if ((j & 1) == 0 || i + 1 >= source.length) {
                 CopyPixel<Pixel>(target.At(j), source.At(i));
@@ -274,11 +288,20 @@ class DoubleAverage {
 
 enum class Axis { kHorizontal, kVertical };
 
+// Scales windows of whole lines: source points at sample sourceWindow.first of the first line, target at
+// sample targetWindow.first; only the target window is written, only the source window read.
+using WindowRoutine = void (*)(const uint8_t* source, int32_t sourceStride, int32_t sourceLength,
+                               Window sourceWindow, uint8_t* target, int32_t targetStride,
+                               int32_t targetLength, Window targetWindow, int32_t lines,
+                               ZColorTable* colorTable);
+
 template <template <class> class Method, class Pixel, Axis kAxis>
-void ScaleLines(const uint8_t* source, int32_t sourceStride, int32_t sourceLength, uint8_t* target,
-                int32_t targetStride, int32_t targetLength, int32_t lines, int16_t, ZColorTable* colorTable) {
+void ScaleWindows(const uint8_t* source, int32_t sourceStride, int32_t sourceLength, Window sourceWindow,
+                  uint8_t* target, int32_t targetStride, int32_t targetLength, Window targetWindow,
+                  int32_t lines, ZColorTable* colorTable) {
     Pixel pixel(colorTable);
-    if (!pixel.Ready() || sourceLength <= 0 || targetLength <= 0) {
+    if (!pixel.Ready() || sourceLength <= 0 || targetLength <= 0 || sourceWindow.end <= sourceWindow.first ||
+        targetWindow.end <= targetWindow.first) {
         return;
     }
     // Along a row the samples are pixels and the lines are rows; down a column the roles swap.
@@ -290,17 +313,32 @@ void ScaleLines(const uint8_t* source, int32_t sourceStride, int32_t sourceLengt
     }
     Method<Pixel> method(sourceLength, targetLength);
     for (int32_t line = 0; line < lines; ++line) {
-        method.Run(pixel, SourceLine{source + line * sourceLine, sourceSample, sourceLength},
-                   TargetLine{target + line * targetLine, targetSample, targetLength});
+        method.Run(pixel, SourceLine{source + line * sourceLine, sourceSample, sourceLength, sourceWindow},
+                   TargetLine{target + line * targetLine, targetSample, targetLength, targetWindow});
     }
+}
+
+// Whole lines.
+template <template <class> class Method, class Pixel, Axis kAxis>
+void ScaleLines(const uint8_t* source, int32_t sourceStride, int32_t sourceLength, uint8_t* target,
+                int32_t targetStride, int32_t targetLength, int32_t lines, int16_t, ZColorTable* colorTable) {
+    ScaleWindows<Method, Pixel, kAxis>(source, sourceStride, sourceLength, Window{0, sourceLength}, target,
+                                       targetStride, targetLength, Window{0, targetLength}, lines,
+                                       colorTable);
 }
 
 struct ScalerCell {
     int32_t method;
     int32_t depth;
     int16_t format;
-    ZScaleRoutine routine;
+    ZScaleRoutine routine;  // whole lines, for callers with lines of their own
+    WindowRoutine windows;  // windows of whole lines, for the pass on offscreens
 };
+
+template <template <class> class Method, class Pixel, Axis kAxis>
+constexpr ScalerCell Cell(int32_t method, int32_t depth, int16_t format) {
+    return {method, depth, format, ScaleLines<Method, Pixel, kAxis>, ScaleWindows<Method, Pixel, kAxis>};
+}
 
 constexpr int16_t kNative555 = int16_t(kFormatRGB555 | kNativeByteOrder);
 constexpr int16_t kNative565 = int16_t(kFormatRGB565 | kNativeByteOrder);
@@ -309,79 +347,79 @@ constexpr int16_t kNative565 = int16_t(kFormatRGB565 | kNativeByteOrder);
 // pixels, so they share one routine per pixel size.
 template <Axis kAxis>
 constexpr ScalerCell kScalers[] = {
-    {kScaleNearest, 8, kFormatIndexed8, ScaleLines<Nearest, Copy8, kAxis>},
-    {kScaleNearest, 8, kFormatAlpha8, ScaleLines<Nearest, Copy8, kAxis>},
-    {kScaleNearest, 15, kNative555, ScaleLines<Nearest, Copy16, kAxis>},
-    {kScaleNearest, 15, kFormatRGB555, ScaleLines<Nearest, Copy16, kAxis>},
-    {kScaleNearest, 16, kNative565, ScaleLines<Nearest, Copy16, kAxis>},
-    {kScaleNearest, 16, kFormatRGB565, ScaleLines<Nearest, Copy16, kAxis>},
-    {kScaleNearest, 24, kFormatRGB24, ScaleLines<Nearest, Copy24, kAxis>},
-    {kScaleNearest, 24, kFormatBGR24, ScaleLines<Nearest, Copy24, kAxis>},
-    {kScaleNearest, 32, kFormatRGBX32, ScaleLines<Nearest, Copy32, kAxis>},
-    {kScaleNearest, 32, kFormatBGRX32, ScaleLines<Nearest, Copy32, kAxis>},
-    {kScaleNearest, 32, kFormatXRGB32, ScaleLines<Nearest, Copy32, kAxis>},
-    {kScaleNearest, 32, kFormatXBGR32, ScaleLines<Nearest, Copy32, kAxis>},
+    Cell<Nearest, Copy8, kAxis>(kScaleNearest, 8, kFormatIndexed8),
+    Cell<Nearest, Copy8, kAxis>(kScaleNearest, 8, kFormatAlpha8),
+    Cell<Nearest, Copy16, kAxis>(kScaleNearest, 15, kNative555),
+    Cell<Nearest, Copy16, kAxis>(kScaleNearest, 15, kFormatRGB555),
+    Cell<Nearest, Copy16, kAxis>(kScaleNearest, 16, kNative565),
+    Cell<Nearest, Copy16, kAxis>(kScaleNearest, 16, kFormatRGB565),
+    Cell<Nearest, Copy24, kAxis>(kScaleNearest, 24, kFormatRGB24),
+    Cell<Nearest, Copy24, kAxis>(kScaleNearest, 24, kFormatBGR24),
+    Cell<Nearest, Copy32, kAxis>(kScaleNearest, 32, kFormatRGBX32),
+    Cell<Nearest, Copy32, kAxis>(kScaleNearest, 32, kFormatBGRX32),
+    Cell<Nearest, Copy32, kAxis>(kScaleNearest, 32, kFormatXRGB32),
+    Cell<Nearest, Copy32, kAxis>(kScaleNearest, 32, kFormatXBGR32),
 
-    {kScaleBoxAverage, 8, kFormatIndexed8, ScaleLines<BoxAverage, Indexed8, kAxis>},
-    {kScaleBoxAverage, 8, kFormatAlpha8, ScaleLines<BoxAverage, Level8, kAxis>},
-    {kScaleBoxAverage, 15, kNative555, ScaleLines<BoxAverage, Native555, kAxis>},
-    {kScaleBoxAverage, 15, kFormatRGB555, ScaleLines<BoxAverage, Swapped555, kAxis>},
-    {kScaleBoxAverage, 16, kNative565, ScaleLines<BoxAverage, Native565, kAxis>},
-    {kScaleBoxAverage, 16, kFormatRGB565, ScaleLines<BoxAverage, Swapped565, kAxis>},
-    {kScaleBoxAverage, 24, kFormatRGB24, ScaleLines<BoxAverage, Rgb24, kAxis>},
-    {kScaleBoxAverage, 24, kFormatBGR24, ScaleLines<BoxAverage, Rgb24, kAxis>},
-    {kScaleBoxAverage, 32, kFormatRGBX32, ScaleLines<BoxAverage, RgbX32, kAxis>},
-    {kScaleBoxAverage, 32, kFormatBGRX32, ScaleLines<BoxAverage, RgbX32, kAxis>},
-    {kScaleBoxAverage, 32, kFormatXRGB32, ScaleLines<BoxAverage, XRgb32, kAxis>},
-    {kScaleBoxAverage, 32, kFormatXBGR32, ScaleLines<BoxAverage, XRgb32, kAxis>},
+    Cell<BoxAverage, Indexed8, kAxis>(kScaleBoxAverage, 8, kFormatIndexed8),
+    Cell<BoxAverage, Level8, kAxis>(kScaleBoxAverage, 8, kFormatAlpha8),
+    Cell<BoxAverage, Native555, kAxis>(kScaleBoxAverage, 15, kNative555),
+    Cell<BoxAverage, Swapped555, kAxis>(kScaleBoxAverage, 15, kFormatRGB555),
+    Cell<BoxAverage, Native565, kAxis>(kScaleBoxAverage, 16, kNative565),
+    Cell<BoxAverage, Swapped565, kAxis>(kScaleBoxAverage, 16, kFormatRGB565),
+    Cell<BoxAverage, Rgb24, kAxis>(kScaleBoxAverage, 24, kFormatRGB24),
+    Cell<BoxAverage, Rgb24, kAxis>(kScaleBoxAverage, 24, kFormatBGR24),
+    Cell<BoxAverage, RgbX32, kAxis>(kScaleBoxAverage, 32, kFormatRGBX32),
+    Cell<BoxAverage, RgbX32, kAxis>(kScaleBoxAverage, 32, kFormatBGRX32),
+    Cell<BoxAverage, XRgb32, kAxis>(kScaleBoxAverage, 32, kFormatXRGB32),
+    Cell<BoxAverage, XRgb32, kAxis>(kScaleBoxAverage, 32, kFormatXBGR32),
 
-    {kScaleLinear, 8, kFormatIndexed8, ScaleLines<Linear, Indexed8, kAxis>},
-    {kScaleLinear, 8, kFormatAlpha8, ScaleLines<Linear, Level8, kAxis>},
-    {kScaleLinear, 15, kNative555, ScaleLines<Linear, Native555, kAxis>},
-    {kScaleLinear, 15, kFormatRGB555, ScaleLines<Linear, Swapped555, kAxis>},
-    {kScaleLinear, 16, kNative565, ScaleLines<Linear, Native565, kAxis>},
-    {kScaleLinear, 16, kFormatRGB565, ScaleLines<Linear, Swapped565, kAxis>},
-    {kScaleLinear, 24, kFormatRGB24, ScaleLines<Linear, Rgb24, kAxis>},
-    {kScaleLinear, 24, kFormatBGR24, ScaleLines<Linear, Rgb24, kAxis>},
-    {kScaleLinear, 32, kFormatRGBX32, ScaleLines<Linear, RgbX32, kAxis>},
-    {kScaleLinear, 32, kFormatBGRX32, ScaleLines<Linear, RgbX32, kAxis>},
-    {kScaleLinear, 32, kFormatXRGB32, ScaleLines<Linear, XRgb32, kAxis>},
-    {kScaleLinear, 32, kFormatXBGR32, ScaleLines<Linear, XRgb32, kAxis>},
+    Cell<Linear, Indexed8, kAxis>(kScaleLinear, 8, kFormatIndexed8),
+    Cell<Linear, Level8, kAxis>(kScaleLinear, 8, kFormatAlpha8),
+    Cell<Linear, Native555, kAxis>(kScaleLinear, 15, kNative555),
+    Cell<Linear, Swapped555, kAxis>(kScaleLinear, 15, kFormatRGB555),
+    Cell<Linear, Native565, kAxis>(kScaleLinear, 16, kNative565),
+    Cell<Linear, Swapped565, kAxis>(kScaleLinear, 16, kFormatRGB565),
+    Cell<Linear, Rgb24, kAxis>(kScaleLinear, 24, kFormatRGB24),
+    Cell<Linear, Rgb24, kAxis>(kScaleLinear, 24, kFormatBGR24),
+    Cell<Linear, RgbX32, kAxis>(kScaleLinear, 32, kFormatRGBX32),
+    Cell<Linear, RgbX32, kAxis>(kScaleLinear, 32, kFormatBGRX32),
+    Cell<Linear, XRgb32, kAxis>(kScaleLinear, 32, kFormatXRGB32),
+    Cell<Linear, XRgb32, kAxis>(kScaleLinear, 32, kFormatXBGR32),
 
-    {kScaleDoubleRepeat, 8, kFormatIndexed8, ScaleLines<DoubleRepeat, Copy8, kAxis>},
-    {kScaleDoubleRepeat, 8, kFormatAlpha8, ScaleLines<DoubleRepeat, Copy8, kAxis>},
-    {kScaleDoubleRepeat, 15, kNative555, ScaleLines<DoubleRepeat, Copy16, kAxis>},
-    {kScaleDoubleRepeat, 15, kFormatRGB555, ScaleLines<DoubleRepeat, Copy16, kAxis>},
-    {kScaleDoubleRepeat, 16, kNative565, ScaleLines<DoubleRepeat, Copy16, kAxis>},
-    {kScaleDoubleRepeat, 16, kFormatRGB565, ScaleLines<DoubleRepeat, Copy16, kAxis>},
-    {kScaleDoubleRepeat, 24, kFormatRGB24, ScaleLines<DoubleRepeat, Copy24, kAxis>},
-    {kScaleDoubleRepeat, 24, kFormatBGR24, ScaleLines<DoubleRepeat, Copy24, kAxis>},
-    {kScaleDoubleRepeat, 32, kFormatRGBX32, ScaleLines<DoubleRepeat, Copy32, kAxis>},
-    {kScaleDoubleRepeat, 32, kFormatBGRX32, ScaleLines<DoubleRepeat, Copy32, kAxis>},
-    {kScaleDoubleRepeat, 32, kFormatXRGB32, ScaleLines<DoubleRepeat, Copy32, kAxis>},
-    {kScaleDoubleRepeat, 32, kFormatXBGR32, ScaleLines<DoubleRepeat, Copy32, kAxis>},
+    Cell<DoubleRepeat, Copy8, kAxis>(kScaleDoubleRepeat, 8, kFormatIndexed8),
+    Cell<DoubleRepeat, Copy8, kAxis>(kScaleDoubleRepeat, 8, kFormatAlpha8),
+    Cell<DoubleRepeat, Copy16, kAxis>(kScaleDoubleRepeat, 15, kNative555),
+    Cell<DoubleRepeat, Copy16, kAxis>(kScaleDoubleRepeat, 15, kFormatRGB555),
+    Cell<DoubleRepeat, Copy16, kAxis>(kScaleDoubleRepeat, 16, kNative565),
+    Cell<DoubleRepeat, Copy16, kAxis>(kScaleDoubleRepeat, 16, kFormatRGB565),
+    Cell<DoubleRepeat, Copy24, kAxis>(kScaleDoubleRepeat, 24, kFormatRGB24),
+    Cell<DoubleRepeat, Copy24, kAxis>(kScaleDoubleRepeat, 24, kFormatBGR24),
+    Cell<DoubleRepeat, Copy32, kAxis>(kScaleDoubleRepeat, 32, kFormatRGBX32),
+    Cell<DoubleRepeat, Copy32, kAxis>(kScaleDoubleRepeat, 32, kFormatBGRX32),
+    Cell<DoubleRepeat, Copy32, kAxis>(kScaleDoubleRepeat, 32, kFormatXRGB32),
+    Cell<DoubleRepeat, Copy32, kAxis>(kScaleDoubleRepeat, 32, kFormatXBGR32),
 
-    {kScaleDoubleAverage, 8, kFormatIndexed8, ScaleLines<DoubleAverage, Indexed8, kAxis>},
-    {kScaleDoubleAverage, 8, kFormatAlpha8, ScaleLines<DoubleAverage, Level8, kAxis>},
-    {kScaleDoubleAverage, 15, kNative555, ScaleLines<DoubleAverage, Native555, kAxis>},
-    {kScaleDoubleAverage, 15, kFormatRGB555, ScaleLines<DoubleAverage, Swapped555, kAxis>},
-    {kScaleDoubleAverage, 16, kNative565, ScaleLines<DoubleAverage, Native565, kAxis>},
-    {kScaleDoubleAverage, 16, kFormatRGB565, ScaleLines<DoubleAverage, Swapped565, kAxis>},
-    {kScaleDoubleAverage, 24, kFormatRGB24, ScaleLines<DoubleAverage, Rgb24, kAxis>},
-    {kScaleDoubleAverage, 24, kFormatBGR24, ScaleLines<DoubleAverage, Rgb24, kAxis>},
-    {kScaleDoubleAverage, 32, kFormatRGBX32, ScaleLines<DoubleAverage, RgbX32, kAxis>},
-    {kScaleDoubleAverage, 32, kFormatBGRX32, ScaleLines<DoubleAverage, RgbX32, kAxis>},
-    {kScaleDoubleAverage, 32, kFormatXRGB32, ScaleLines<DoubleAverage, XRgb32, kAxis>},
-    {kScaleDoubleAverage, 32, kFormatXBGR32, ScaleLines<DoubleAverage, XRgb32, kAxis>},
+    Cell<DoubleAverage, Indexed8, kAxis>(kScaleDoubleAverage, 8, kFormatIndexed8),
+    Cell<DoubleAverage, Level8, kAxis>(kScaleDoubleAverage, 8, kFormatAlpha8),
+    Cell<DoubleAverage, Native555, kAxis>(kScaleDoubleAverage, 15, kNative555),
+    Cell<DoubleAverage, Swapped555, kAxis>(kScaleDoubleAverage, 15, kFormatRGB555),
+    Cell<DoubleAverage, Native565, kAxis>(kScaleDoubleAverage, 16, kNative565),
+    Cell<DoubleAverage, Swapped565, kAxis>(kScaleDoubleAverage, 16, kFormatRGB565),
+    Cell<DoubleAverage, Rgb24, kAxis>(kScaleDoubleAverage, 24, kFormatRGB24),
+    Cell<DoubleAverage, Rgb24, kAxis>(kScaleDoubleAverage, 24, kFormatBGR24),
+    Cell<DoubleAverage, RgbX32, kAxis>(kScaleDoubleAverage, 32, kFormatRGBX32),
+    Cell<DoubleAverage, RgbX32, kAxis>(kScaleDoubleAverage, 32, kFormatBGRX32),
+    Cell<DoubleAverage, XRgb32, kAxis>(kScaleDoubleAverage, 32, kFormatXRGB32),
+    Cell<DoubleAverage, XRgb32, kAxis>(kScaleDoubleAverage, 32, kFormatXBGR32),
 };
 static_assert(std::size(kScalers<Axis::kHorizontal>) == 5 * 12, "five methods by twelve formats");
 static_assert(std::size(kScalers<Axis::kVertical>) == 5 * 12, "five methods by twelve formats");
 
 template <Axis kAxis>
-ZScaleRoutine FindScaler(int32_t method, int32_t depth, int16_t format) {
+const ScalerCell* FindScaler(int32_t method, int32_t depth, int16_t format) {
     for (const ScalerCell& cell : kScalers<kAxis>) {
         if (cell.method == method && cell.depth == depth && cell.format == format) {
-            return cell.routine;
+            return &cell;
         }
     }
     return nullptr;
@@ -398,25 +436,15 @@ struct Span {
     int64_t Length() const { return end - start; }
 };
 
-// Cuts range to 0..size; each cut moves other's matching end by the cut times factor, rounded to nearest.
-void CutToSize(Span& range, Span& other, int32_t size, double factor) {
-    if (range.start < 0) {
-        other.start += std::llround(double(-range.start) * factor);
-        range.start = 0;
-    }
-    if (range.end > size) {
-        other.end -= std::llround(double(range.end - size) * factor);
-        range.end = size;
-    }
+int64_t CeilDivide(__int128 numerator, int64_t denominator) {
+    __int128 quotient = numerator / denominator;
+    return int64_t(quotient * denominator < numerator ? quotient + 1 : quotient);
 }
 
-// Clips a source and a target range against their sizes; false when nothing is left of either.
-bool ClipRanges(Span& source, Span& target, int32_t sourceSize, int32_t targetSize, double factor,
-                double inverse) {
-    CutToSize(source, target, sourceSize, factor);
-    // A cut of the target only moves the source inwards, so the source stays within its size.
-    CutToSize(target, source, targetSize, inverse);
-    return source.Length() > 0 && target.Length() > 0;
+// The first target pixel of a line of t whose nearest source pixel, of a line of s, is at least i: target
+// pixel j samples floor((j + 1/2) s / t), so j >= (2 t i - s) / (2 s). In 128 bits: t and i reach 2^31.
+int64_t FirstTargetSampling(int64_t i, int64_t s, int64_t t) {
+    return std::clamp<int64_t>(CeilDivide(__int128(2) * t * i - s, 2 * s), 0, t);
 }
 
 bool SameColorTable(const ZOffscreen& a, const ZOffscreen& b) {
@@ -439,8 +467,8 @@ bool Compatible(const ZOffscreen& source, const ZOffscreen& target) {
 }
 
 template <Axis kAxis>
-ZScaleRoutine Select(int32_t sourceLength, int32_t targetLength, int32_t depth, int16_t format,
-                     bool nearestOnly) {
+const ScalerCell* Select(int32_t sourceLength, int32_t targetLength, int32_t depth, int16_t format,
+                         bool nearestOnly) {
     int32_t method = nearestOnly ? kScaleNearest : ScaleMethodFor(sourceLength, targetLength);
     return FindScaler<kAxis>(method, depth, format);
 }
@@ -461,20 +489,45 @@ PassRanges RangesOf(const ZRect& source, const ZRect& target) {
     }
 }
 
+// What of one pass lands: the windows of the whole lines along the scaled axis, and the lines across it.
+struct PassClip {
+    Window source;
+    Window target;
+    int64_t firstSourceLine;
+    int64_t firstTargetLine;
+    int64_t lines;
+};
+
+// Along the scaled axis the whole lines keep their lengths, and with them the factor: a target pixel lands
+// when it lies on the target and the source pixel nearest its centre lies on the source. Across the axis
+// lines map one to one, as in a copy. False when nothing lands.
 template <Axis kAxis>
-bool ClipPass(PassRanges& r, const ZOffscreen& source, const ZOffscreen& target, double factor,
-              double inverse) {
+bool ClipPass(const PassRanges& r, const ZOffscreen& source, const ZOffscreen& target, PassClip& clip) {
     bool horizontal = kAxis == Axis::kHorizontal;
-    int32_t sourceAlong = horizontal ? source.GetWidth() : source.GetHeight();
-    int32_t targetAlong = horizontal ? target.GetWidth() : target.GetHeight();
-    int32_t sourceAcross = horizontal ? source.GetHeight() : source.GetWidth();
-    int32_t targetAcross = horizontal ? target.GetHeight() : target.GetWidth();
-    // Across the scaled axis lines map one to one, as in a copy.
-    int64_t lines = std::min(r.sourceAcross.Length(), r.targetAcross.Length());
-    r.sourceAcross.end = r.sourceAcross.start + lines;
-    r.targetAcross.end = r.targetAcross.start + lines;
-    return ClipRanges(r.sourceAlong, r.targetAlong, sourceAlong, targetAlong, factor, inverse) &&
-           ClipRanges(r.sourceAcross, r.targetAcross, sourceAcross, targetAcross, 1.0, 1.0);
+    int64_t sourceAlong = horizontal ? source.GetWidth() : source.GetHeight();
+    int64_t targetAlong = horizontal ? target.GetWidth() : target.GetHeight();
+    int64_t sourceAcross = horizontal ? source.GetHeight() : source.GetWidth();
+    int64_t targetAcross = horizontal ? target.GetHeight() : target.GetWidth();
+    int64_t s = r.sourceAlong.Length(), t = r.targetAlong.Length();
+    int64_t sourceFirst = std::max<int64_t>(0, -r.sourceAlong.start);
+    int64_t sourceEnd = std::min<int64_t>(s, sourceAlong - r.sourceAlong.start);
+    if (sourceEnd <= sourceFirst) {
+        return false;
+    }
+    int64_t targetFirst = std::max(FirstTargetSampling(sourceFirst, s, t), -r.targetAlong.start);
+    int64_t targetEnd = std::min(FirstTargetSampling(sourceEnd, s, t), targetAlong - r.targetAlong.start);
+    if (targetEnd <= targetFirst) {
+        return false;
+    }
+    clip.source = Window{int32_t(sourceFirst), int32_t(sourceEnd)};
+    clip.target = Window{int32_t(targetFirst), int32_t(targetEnd)};
+
+    int64_t skip = std::max({int64_t(0), -r.sourceAcross.start, -r.targetAcross.start});
+    clip.firstSourceLine = r.sourceAcross.start + skip;
+    clip.firstTargetLine = r.targetAcross.start + skip;
+    clip.lines = std::min({r.sourceAcross.Length() - skip, r.targetAcross.Length() - skip,
+                           sourceAcross - clip.firstSourceLine, targetAcross - clip.firstTargetLine});
+    return clip.lines > 0;
 }
 
 uint8_t* PixelAt(const ZOffscreen& offscreen, int64_t x, int64_t y) {
@@ -491,20 +544,21 @@ bool RunPass(ZOffscreen& source, ZOffscreen& target, const ZRect& sourceRect, co
     }
     bool nearestOnly =
         source.GetFormat() == kFormatIndexed8 && (table == nullptr || !table->HasInverseTable());
-    ZScaleRoutine routine = Select<kAxis>(int32_t(sourceLength), int32_t(targetLength), source.GetDepth(),
-                                          source.GetFormat(), nearestOnly);
-    float factor = float(targetLength) / float(sourceLength);
-    float inverse = float(sourceLength) / float(targetLength);
-    if (routine == nullptr || !ClipPass<kAxis>(r, source, target, factor, inverse)) {
+    const ScalerCell* cell = Select<kAxis>(int32_t(sourceLength), int32_t(targetLength), source.GetDepth(),
+                                           source.GetFormat(), nearestOnly);
+    PassClip clip;
+    if (cell == nullptr || !ClipPass<kAxis>(r, source, target, clip)) {
         return false;
     }
+    int64_t sourceAt = r.sourceAlong.start + clip.source.first;
+    int64_t targetAt = r.targetAlong.start + clip.target.first;
     bool horizontal = kAxis == Axis::kHorizontal;
-    const uint8_t* from = horizontal ? PixelAt(source, r.sourceAlong.start, r.sourceAcross.start)
-                                     : PixelAt(source, r.sourceAcross.start, r.sourceAlong.start);
-    uint8_t* to = horizontal ? PixelAt(target, r.targetAlong.start, r.targetAcross.start)
-                             : PixelAt(target, r.targetAcross.start, r.targetAlong.start);
-    routine(from, source.RowStep(), int32_t(r.sourceAlong.Length()), to, target.RowStep(),
-            int32_t(r.targetAlong.Length()), int32_t(r.sourceAcross.Length()), source.GetFormat(), table);
+    const uint8_t* from = horizontal ? PixelAt(source, sourceAt, clip.firstSourceLine)
+                                     : PixelAt(source, clip.firstSourceLine, sourceAt);
+    uint8_t* to = horizontal ? PixelAt(target, targetAt, clip.firstTargetLine)
+                             : PixelAt(target, clip.firstTargetLine, targetAt);
+    cell->windows(from, source.RowStep(), int32_t(sourceLength), clip.source, to, target.RowStep(),
+                  int32_t(targetLength), clip.target, int32_t(clip.lines), table);
     return true;
 }
 
@@ -548,12 +602,14 @@ int32_t ScaleMethodFor(int32_t sourceLength, int32_t targetLength) {
 
 ZScaleRoutine SelectHorizontalScaler(int32_t sourceLength, int32_t targetLength, int32_t depth,
                                      int16_t format) {
-    return Select<Axis::kHorizontal>(sourceLength, targetLength, depth, format, false);
+    const ScalerCell* cell = Select<Axis::kHorizontal>(sourceLength, targetLength, depth, format, false);
+    return cell != nullptr ? cell->routine : nullptr;
 }
 
 ZScaleRoutine SelectVerticalScaler(int32_t sourceLength, int32_t targetLength, int32_t depth,
                                    int16_t format) {
-    return Select<Axis::kVertical>(sourceLength, targetLength, depth, format, false);
+    const ScalerCell* cell = Select<Axis::kVertical>(sourceLength, targetLength, depth, format, false);
+    return cell != nullptr ? cell->routine : nullptr;
 }
 
 bool ScaleHorizontal(ZOffscreen& source, ZOffscreen& target, const ZRect& sourceRect,

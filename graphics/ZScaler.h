@@ -45,10 +45,12 @@ ZScaleRoutine SelectHorizontalScaler(int32_t sourceLength, int32_t targetLength,
 ZScaleRoutine SelectVerticalScaler(int32_t sourceLength, int32_t targetLength, int32_t depth, int16_t format);
 
 // Scales sourceRect of source onto targetRect of target along one axis; the other axis is copied line for
-// line. Both rectangles are clipped to their offscreens, a cut on one side moving the other side by the
-// cut times the factor, rounded to nearest. False, with nothing drawn, when the formats differ, 8-bit
-// offscreens hold different colour tables, a rectangle is empty or clipped away, or no routine fits. For
-// an indexed offscreen whose colour table has no inverse table yet every case uses the nearest sample.
+// line. Clipping keeps the factor of the whole rectangles: a target pixel is drawn when it lies on the
+// target and the source pixel nearest its centre lies on the source, and it shows what it shows when
+// nothing is cut (reads that would fall off the source take its edge pixel). False, with nothing drawn,
+// when the formats differ, 8-bit offscreens hold different colour tables, a rectangle is empty or clipped
+// away, or no routine fits. For an indexed offscreen whose colour table has no inverse table yet every
+// case uses the nearest sample.
 bool ScaleHorizontal(ZOffscreen& source, ZOffscreen& target, const ZRect& sourceRect,
                      const ZRect& targetRect);
 bool ScaleVertical(ZOffscreen& source, ZOffscreen& target, const ZRect& sourceRect, const ZRect& targetRect);

@@ -16,7 +16,7 @@ ZImageReader::~ZImageReader() {
 }
 
 void ZImageReader::GetBounds(ZRect& out, int32_t) {
-    out = ZRect{0, 0, height_, width_};
+    out = ZRect::FromSize(width_, height_);
 }
 
 int32_t ZImageReader::GetWidth(int32_t) {
@@ -68,7 +68,7 @@ ZOffscreen* ZImageReader::CreateOffscreen(int32_t flags, int32_t index, int32_t 
     }
     ZRect bounds;
     GetBounds(bounds, index == kImageAllChained ? 0 : index);
-    bounds = ZRect{0, 0, bounds.Height(), bounds.Width()};
+    bounds = ZRect::FromSize(bounds.Width(), bounds.Height());
     ZColorTable* table = (flags & kLoadColorTable) != 0 ? GetColorTable(false) : nullptr;
     int32_t depth = gForcedDepth != -1 ? gForcedDepth : depth_;
     ZOffscreen* offscreen = new (std::nothrow) ZOffscreen(bounds, depth, table);
@@ -122,8 +122,8 @@ int32_t ZImageReader::ReadInto(ZOffscreen& target, int32_t flags, int32_t index,
         GetBounds(bounds, i + 1);
         ZColorTable* table = current->GetColorTable();
         auto* next =
-            new (std::nothrow) ZOffscreen(ZRect{0, 0, bounds.Height(), bounds.Width()}, current->GetDepth(),
-                                          table, kKindMemory, current->GetFormat());
+            new (std::nothrow) ZOffscreen(ZRect::FromSize(bounds.Width(), bounds.Height()),
+                                          current->GetDepth(), table, kKindMemory, current->GetFormat());
         if (table != nullptr) {
             table->Release();
         }

@@ -126,13 +126,7 @@ int32_t ZRawImageReader::ReadHeader() {
     masks_.assign(size_t(count), nullptr);
     for (int32_t i = 0; i < count; ++i) {
         headers_.push_back(ParseHeader(bytes.data() + size_t(i) * kHeaderSize));
-        ZRect r = RectOf(headers_.back());
-        if (!r.IsEmpty()) {
-            union_ = union_.IsEmpty()
-                         ? r
-                         : ZRect{std::min(union_.top, r.top), std::min(union_.left, r.left),
-                                 std::max(union_.bottom, r.bottom), std::max(union_.right, r.right)};
-        }
+        union_ = union_.Union(RectOf(headers_.back()));
     }
     // Every image is checked against the item before any pixel memory is asked for.
     for (const Header& image : headers_) {
@@ -168,17 +162,13 @@ void ZRawImageReader::GetBounds(ZRect& out, int32_t index) {
         out = union_;
     } else if (index == kImageComposed) {
         for (const Header& h : headers_) {
-            ZRect r = RectOf(h);
-            if (h.visible == 0 || r.IsEmpty()) {
-                continue;
+            if (h.visible != 0) {
+                out = out.Union(RectOf(h));
             }
-            out = out.IsEmpty() ? r
-                                : ZRect{std::min(out.top, r.top), std::min(out.left, r.left),
-                                        std::max(out.bottom, r.bottom), std::max(out.right, r.right)};
         }
     } else if (index >= 0 && size_t(index) < headers_.size()) {
         const Header& h = headers_[size_t(index)];
-        out = ZRect{0, 0, std::abs(int32_t(h.height)), h.width};
+        out = ZRect::FromSize(h.width, std::abs(int32_t(h.height)));
     }
 }
 
@@ -249,7 +239,7 @@ int32_t ZRawImageReader::ReadOne(ZOffscreen& target, int32_t flags, int32_t i, b
     ZOffscreen* decode = &target;
     if (!direct) {
         temporary.reset(new (std::nothrow)
-                            ZOffscreen(ZRect{0, 0, rows, h.width}, h.depth, nullptr, kKindMemory));
+                            ZOffscreen(ZRect::FromSize(h.width, rows), h.depth, nullptr, kKindMemory));
         if (temporary == nullptr || temporary->GetPixels() == nullptr) {
             return Fail("out of memory");
         }
@@ -286,7 +276,7 @@ int32_t ZRawImageReader::ReadOne(ZOffscreen& target, int32_t flags, int32_t i, b
     }
     if (temporary != nullptr && temporary->IsVisible()) {
         ZPoint origin = target.GetPosition();
-        ZRect place{h.y - origin.y, h.x - origin.x, h.y - origin.y + rows, h.x - origin.x + h.width};
+        ZRect place = RectOf(h).Offset(-origin.x, -origin.y);
         temporary->CopyTo(target, nullptr, &place);
         ZAlphaChannel* from = temporary->GetAlphaChannel();
         ZAlphaChannel* into = target.GetAlphaChannel();
@@ -325,7 +315,7 @@ void ZRawImageReader::ReadAlpha(ZOffscreen& target, int32_t i) {
         channel = new (std::nothrow) ZAlphaChannel(uint16_t(h.alphaRef));
     } else {
         int32_t rows = std::abs(int32_t(h.height));
-        channel = new (std::nothrow) ZAlphaChannel(ZRect{0, 0, rows, h.width});
+        channel = new (std::nothrow) ZAlphaChannel(ZRect::FromSize(h.width, rows));
         ZOffscreen* plane = channel != nullptr ? channel->GetPlane() : nullptr;
         // Only a plane whose memory the embedded bytes fill exactly is read.
         if (plane == nullptr || plane->GetPixels() == nullptr ||

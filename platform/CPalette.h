@@ -8,7 +8,7 @@
 #include "platform/CObject.h"
 
 class CPalette : public CObject {
-public:
+  public:
     // Makes the palette from count entries of 3 bytes R, G, B (count 1..256). False for a bad count.
     bool CreatePalette(const uint8_t* rgb, int32_t count) {
         if (rgb == nullptr || count < 1 || count > 256) {
@@ -32,7 +32,7 @@ public:
         return n;
     }
 
-private:
+  private:
     uint8_t entries_[256 * 3] = {};
     int32_t count_ = 0;
 };

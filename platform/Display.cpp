@@ -26,7 +26,8 @@ void GreyPalette(uint8_t* palette) {
 }  // namespace
 
 bool IsValidScreenMode(const ScreenMode& mode) {
-    bool depthOk = mode.depth == 8 || mode.depth == 15 || mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
+    bool depthOk =
+        mode.depth == 8 || mode.depth == 15 || mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
     // 16384 x 16384 keeps every pixel count and byte size well inside 32 bits.
     return depthOk && mode.width > 0 && mode.height > 0 && mode.width <= 16384 && mode.height <= 16384;
 }
@@ -36,7 +37,9 @@ Display& Display::Get() {
     return display;
 }
 
-Display::Display() { Reset(mode_); }
+Display::Display() {
+    Reset(mode_);
+}
 
 void Display::Reset(const ScreenMode& mode) {
     SetMode(mode);
@@ -105,7 +108,8 @@ void Display::PixelOf(uint32_t rgb, uint8_t* out) const {
             int best = 0;
             int32_t bestDistance = INT32_MAX;
             for (int i = 0; i < 256; ++i) {
-                int32_t dr = int32_t(palette_[i * 3]) - int32_t(r), dg = int32_t(palette_[i * 3 + 1]) - int32_t(g),
+                int32_t dr = int32_t(palette_[i * 3]) - int32_t(r),
+                        dg = int32_t(palette_[i * 3 + 1]) - int32_t(g),
                         db = int32_t(palette_[i * 3 + 2]) - int32_t(b);
                 int32_t d = dr * dr + dg * dg + db * db;
                 if (d < bestDistance) {
@@ -155,18 +159,24 @@ void Display::FillRect(const ScreenRect& rect, uint32_t rgb) {
     }
 }
 
-void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
+void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, int32_t width,
+                   int32_t height) {
     if (pixels == nullptr) {
         return;
     }
-    int32_t bpp = GetBytesPerPixel();
-    int32_t skipX = std::max(0, -x), skipY = std::max(0, -y);
-    int32_t w = std::min(width, mode_.width - x) - skipX;
-    int32_t h = std::min(height, mode_.height - y) - skipY;
-    for (int32_t row = 0; row < h; ++row) {
-        const uint8_t* from = pixels + int64_t(row + skipY) * stride + int64_t(skipX) * bpp;
-        uint8_t* to = pixels_.data() + size_t(y + skipY + row) * size_t(stride_) + size_t(x + skipX) * size_t(bpp);
-        std::memcpy(to, from, size_t(w) * size_t(bpp));
+    // 64 bits, so that a window far off the screen cannot wrap its edges back onto it.
+    int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+    int64_t right = std::min<int64_t>(int64_t(x) + width, mode_.width);
+    int64_t bottom = std::min<int64_t>(int64_t(y) + height, mode_.height);
+    if (right <= left || bottom <= top) {
+        return;  // nothing of it lies on the screen
+    }
+    int64_t bpp = GetBytesPerPixel();
+    int64_t skipX = left - x, skipY = top - y;
+    for (int64_t row = top; row < bottom; ++row) {
+        const uint8_t* from = pixels + (row - top + skipY) * stride + skipX * bpp;
+        uint8_t* to = pixels_.data() + row * stride_ + left * bpp;
+        std::memcpy(to, from, size_t((right - left) * bpp));
     }
 }
 

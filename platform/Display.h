@@ -25,7 +25,7 @@ enum : int32_t { kPaletteUseStatic = 1, kPaletteUseNoStatic = 2 };
 constexpr int32_t kSystemColorCount = 25;
 
 class Display {
-public:
+  public:
     // The one virtual screen of the process.
     static Display& Get();
 
@@ -69,7 +69,7 @@ public:
     // Puts everything back as it was at start: mode, palette, palette use, system colours (tests).
     void Reset(const ScreenMode& mode);
 
-private:
+  private:
     Display();
     uint32_t ColorOf(const uint8_t* pixel) const;
     void PixelOf(uint32_t rgb, uint8_t* out) const;

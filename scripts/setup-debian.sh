@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libjpeg62-turbo-dev libpng-dev libfreetype-dev fonts-dejavu-core
-  libgtest-dev libbenchmark-dev libpixman-1-dev clang
+  libgtest-dev libbenchmark-dev libpixman-1-dev
+  # libFuzzer and the sanitizer runtimes are only a recommendation of clang, which this script skips.
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

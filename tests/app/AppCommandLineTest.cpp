@@ -48,6 +48,35 @@ TEST(AppCommandLine, FirstLetterSelectsTheModeAndTheFirstNumberIsTheHandle) {
     EXPECT_EQ(app.GetMode(), Mode::Configure);
 }
 
+// A handle is a 32-bit signed value: every number above INT32_MAX saturates to it, never wraps negative,
+// whatever its width (2^31, 2^32 - 1, 2^32, 2^64) or its leading zeros.
+TEST(AppCommandLine, HandlesAboveTheLargestSignedValueSaturate) {
+    struct Case {
+        const char* text;
+        int32_t handle;
+    };
+    const Case cases[] = {
+        {"/p 2147483646", 2147483646},
+        {"/p 2147483647", 2147483647},
+        {"/p 2147483648", 2147483647},
+        {"/p 3000000000", 2147483647},
+        {"/p:3000000000", 2147483647},
+        {"/p 4294967295", 2147483647},
+        {"/p 4294967296", 2147483647},
+        {"/p 4294967297", 2147483647},            // would wrap to 1 in 32 bits
+        {"/p 18446744073709551617", 2147483647},  // would wrap to 1 in 64 bits
+        {"/p 00000000002147483647", 2147483647},
+        {"/p 00000000004294967295", 2147483647},
+        {"/p 0", 0},
+    };
+    CProjectApplication app;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(app.ParseCommandLine(c.text)) << c.text;
+        EXPECT_EQ(app.GetMode(), Mode::Preview) << c.text;
+        EXPECT_EQ(app.GetWindowHandle(), c.handle) << c.text;
+    }
+}
+
 TEST(AppCommandLine, ArgumentVectorSplitsOutsideQuotes) {
     CProjectApplication app;
     auto args = [&](const char* line) {

@@ -36,7 +36,9 @@ class TestApplication : public CProjectApplication {
 
 class LoggingTask : public ZTask {
   public:
-    LoggingTask(ZTaskManager* manager) : ZTask(0, true, true, true, manager) {}
+    LoggingTask(ZTaskManager* manager)
+        : ZTask(0, ZTaskFlags::kActive | ZTaskFlags::kOwnedByManager | ZTaskFlags::kDeleteWhenFinished,
+                manager) {}
     ~LoggingTask() override { gLog.push_back("task deleted"); }
     bool Run(uint32_t count) override {
         gLog.push_back("run " + std::to_string(count));
@@ -54,7 +56,7 @@ class TickRecorder : public ZEventHandler {
 
 class PanelLoggingWindow : public ZMainWindow {
   public:
-    PanelLoggingWindow() : ZMainWindow(1, 1, ZRect{0, 0, 600, 800}, false, false) {}
+    PanelLoggingWindow() : ZMainWindow(1, 1, ZRect{0, 0, 600, 800}, ZWindowFlags::kNone) {}
     void ClosePanels() override { gLog.push_back("panels closed"); }
 };
 

@@ -9,11 +9,14 @@ namespace {
 
 using Log = std::vector<int>;
 
+// What most tests register: a task that its manager owns and deletes once it has finished.
+constexpr ZTaskFlags kOwned = ZTaskFlags::kOwnedByManager | ZTaskFlags::kDeleteWhenFinished;
+constexpr ZTaskFlags kOwnedActive = ZTaskFlags::kActive | kOwned;
+
 // Logs its id when run, then does what the test asks; logs its id again when destroyed.
 struct Probe : ZTask {
-    Probe(int32_t id, ZTaskManager* manager, Log* ran, Log* gone, bool owned = true,
-          bool deleteWhenFinished = true)
-        : ZTask(id, true, deleteWhenFinished, owned, manager), ran(ran), gone(gone) {}
+    Probe(int32_t id, ZTaskManager* manager, Log* ran, Log* gone, ZTaskFlags flags = kOwned)
+        : ZTask(id, ZTaskFlags::kActive | flags, manager), ran(ran), gone(gone) {}
     ~Probe() override { gone->push_back(GetId()); }
     bool Run(uint32_t count) override {
         ran->push_back(GetId());
@@ -28,9 +31,9 @@ struct Probe : ZTask {
 
 struct World {
     Log ran, gone;
-    ZTaskManager root{0, true, true, nullptr};
-    Probe* Add(int32_t id, bool owned = true, bool deleteWhenFinished = true, ZTaskManager* to = nullptr) {
-        return new Probe(id, to != nullptr ? to : &root, &ran, &gone, owned, deleteWhenFinished);
+    ZTaskManager root{0, ZTaskFlags::kNone, nullptr};
+    Probe* Add(int32_t id, ZTaskFlags flags = kOwned, ZTaskManager* to = nullptr) {
+        return new Probe(id, to != nullptr ? to : &root, &ran, &gone, flags);
     }
     Log Pass() {
         ran.clear();
@@ -41,7 +44,7 @@ struct World {
 
 // Tasks whose run destroys their own object; they touch no member afterwards.
 struct DeletesItself : ZTask {
-    explicit DeletesItself(ZTaskManager* manager) : ZTask(50, true, true, true, manager) {}
+    explicit DeletesItself(ZTaskManager* manager) : ZTask(50, kOwnedActive, manager) {}
     bool Run(uint32_t) override {
         delete this;
         return false;
@@ -49,7 +52,7 @@ struct DeletesItself : ZTask {
 };
 
 struct ShutsDownItsManager : ZTask {
-    explicit ShutsDownItsManager(ZTaskManager* manager) : ZTask(51, true, true, true, manager) {}
+    explicit ShutsDownItsManager(ZTaskManager* manager) : ZTask(51, kOwnedActive, manager) {}
     bool Run(uint32_t) override {
         GetManager()->ShutDownAll();
         return false;
@@ -57,7 +60,7 @@ struct ShutsDownItsManager : ZTask {
 };
 
 struct DeletesItsManager : ZTask {
-    explicit DeletesItsManager(ZTaskManager* manager) : ZTask(52, true, true, true, manager) {}
+    explicit DeletesItsManager(ZTaskManager* manager) : ZTask(52, kOwnedActive, manager) {}
     bool Run(uint32_t) override {
         delete GetManager();
         return false;
@@ -70,7 +73,7 @@ TEST(CoreTasks, PassRunsAndFinishesTasks) {
     World w;
     Probe* a = w.Add(1);
     Probe* b = w.Add(2);
-    Probe* c = w.Add(3, true, false);
+    Probe* c = w.Add(3, ZTaskFlags::kOwnedByManager);
     Probe* d = w.Add(4);
     b->then = [] { return false; };
     c->then = [] { return false; };
@@ -95,8 +98,8 @@ TEST(CoreTasks, PassRunsAndFinishesTasks) {
 TEST(CoreTasks, FindSearchesFollowersThenChildren) {
     World w;
     Probe* t1 = w.Add(1);
-    ZTaskManager* sub = new ZTaskManager(10, true, true, &w.root);
-    Probe* t2 = w.Add(2, true, true, sub);
+    ZTaskManager* sub = new ZTaskManager(10, kOwned, &w.root);
+    Probe* t2 = w.Add(2, kOwned, sub);
     Probe* t3 = w.Add(3);
     EXPECT_EQ(w.root.Find(0), &w.root);
     EXPECT_EQ(w.root.Find(2), t2);
@@ -114,9 +117,9 @@ TEST(CoreTasks, FindSearchesFollowersThenChildren) {
 
 TEST(CoreTasks, DestroyedManagerLeavesNoChildBehind) {
     World w;
-    ZTaskManager* sub = new ZTaskManager(10, true, true, &w.root);
-    w.Add(1, true, true, sub);
-    Probe* kept = w.Add(2, false, true, sub);
+    ZTaskManager* sub = new ZTaskManager(10, kOwned, &w.root);
+    w.Add(1, kOwned, sub);
+    Probe* kept = w.Add(2, ZTaskFlags::kDeleteWhenFinished, sub);
     SetRootTaskManager(sub);
     delete sub;
     EXPECT_EQ(GetRootTaskManager(), nullptr);
@@ -155,9 +158,9 @@ TEST(CoreTasks, RunsMayRemoveAndAddTasks) {
     EXPECT_EQ(w.Pass(), Log({1, 4, 5, 2}));
 
     a->then = nullptr;
-    ZTaskManager* sub = new ZTaskManager(10, true, true, &w.root);
+    ZTaskManager* sub = new ZTaskManager(10, kOwned, &w.root);
     new DeletesItsManager(sub);
-    w.Add(6, true, true, sub);
+    w.Add(6, kOwned, sub);
     new ShutsDownItsManager(&w.root);
     w.Add(7);
     EXPECT_EQ(w.Pass(), Log({1, 4, 5, 2}));
@@ -172,7 +175,7 @@ TEST(CoreTasks, ChurnKeepsPassesExact) {
     constexpr int kSlots = 12;
     struct Churn;
     struct Harness {
-        ZTaskManager root{0, true, true, nullptr};
+        ZTaskManager root{0, ZTaskFlags::kNone, nullptr};
         Churn* slots[kSlots] = {};
         uint32_t state = 99;
         uint32_t Draw(uint32_t range) {
@@ -181,7 +184,7 @@ TEST(CoreTasks, ChurnKeepsPassesExact) {
         }
     };
     struct Churn : ZTask {
-        Churn(Harness* h, int slot) : ZTask(slot, true, false, false, &h->root), harness(h) {}
+        Churn(Harness* h, int slot) : ZTask(slot, ZTaskFlags::kActive, &h->root), harness(h) {}
         bool Run(uint32_t) override {
             ++runs;
             Harness* h = harness;

@@ -78,7 +78,6 @@ TEST(GraphicsFader, SixHundredMillisecondsRunFromFullToNone) {
     ClockScope scope(clock);
     RecordingFader fader;
     EXPECT_EQ(fader.GetDevice(), 0);
-    EXPECT_EQ(fader.GetFlag(), 0);
     fader.Fade(100, 0, 600, nullptr, nullptr, 0);
     EXPECT_EQ(clock.Now(), 5600u);
     ExpectFullToNone(fader.applied, 600);
@@ -602,13 +601,13 @@ TEST(GraphicsScale, ClippingMovesTheOtherSideByTheFactor) {
     }
     EXPECT_EQ(PixelBytes(*cutSource, 19, 1), PixelBytes(source, 7, 1));
 
-    // Ten target pixels cut on the right keep the first five source pixels.
+    // Ten target pixels cut on the right: the ten that land are the whole picture's first ten, the last
+    // of them still the average of source pixels 4 and 5, as it is when nothing is cut.
     auto cutRight = fresh();
     ASSERT_TRUE(ScaleHorizontal(source, *cutRight, Rect(0, 0, 10, 2), Rect(10, 0, 30, 2)));
-    for (int32_t x = 0; x < 19; ++x) {
+    for (int32_t x = 0; x < 20; ++x) {
         EXPECT_EQ(PixelBytes(*cutRight, x, 0), x < 10 ? untouched : PixelBytes(full, x - 10, 0)) << x;
     }
-    EXPECT_EQ(PixelBytes(*cutRight, 19, 0), PixelBytes(source, 4, 0));
 
     // Across the scaled axis lines map one to one: a source row cut above moves the target down one.
     auto cutAcross = fresh();
@@ -629,6 +628,111 @@ TEST(GraphicsScale, ClippingMovesTheOtherSideByTheFactor) {
     EXPECT_FALSE(ScaleHorizontal(source, *target, Rect(INT32_MIN, 0, INT32_MIN + 10, 2), Rect(0, 0, 20, 2)));
     EXPECT_FALSE(ScaleVertical(source, *target, Rect(0, INT32_MAX - 2, 10, INT32_MAX), Rect(0, 0, 20, 2)));
     for (int32_t x = 0; x < 20; ++x) EXPECT_EQ(PixelBytes(*target, x, 0), untouched);
+}
+
+// A scaled picture partly off its source or its target shows, where it lands, exactly the pixels it shows
+// when nothing is cut. Nearest sampling is checked against its formula: target pixel j of a line of T
+// shows source pixel floor((j + 1/2) S / T) of a line of S, and is drawn only when that pixel exists.
+TEST(GraphicsScale, ClippedNonIntegerFactorsSampleAsTheWholePictureWould) {
+    MethodsScope nearest({kScaleNearest, kScaleNearest, kScaleNearest});
+    struct Case {
+        int32_t sourceStart, sourceEnd, targetStart, targetEnd;  // along the scaled axis
+    };
+    // The source offscreen is 12 pixels along, the target 10.
+    const Case cases[] = {
+        {-3, 6, 0, 6},     // 3:2, source cut on the left
+        {5, 14, 1, 7},     // 3:2, source cut on the right
+        {0, 9, -2, 4},     // 3:2, target cut on the left
+        {0, 9, 7, 13},     // 3:2, target cut on the right
+        {-4, 14, -5, 7},   // 3:2, cut on every side
+        {-3, 3, 0, 9},     // 2:3, source cut on the left
+        {9, 15, 1, 10},    // 2:3, source cut on the right
+        {0, 6, -4, 5},     // 2:3, target cut on the left
+        {2, 8, 6, 15},     // 2:3, target cut on the right
+        {-1, 13, -9, 12},  // 2:3, cut on every side
+        {-5, 3, -3, 9},    // 2:3, odd cuts on both offscreens
+    };
+    for (bool vertical : {false, true}) {
+        // Along the scaled axis the offscreens are 12 and 10 pixels; across it both have 3 lines.
+        ZOffscreen source(vertical ? Rect(0, 0, 3, 12) : Rect(0, 0, 12, 3), 24, nullptr, kKindMemory);
+        for (int32_t y = 0; y < source.GetHeight(); ++y) {
+            for (int32_t x = 0; x < source.GetWidth(); ++x) {
+                uint8_t* p = source.RowAddress(y) + x * 3;
+                p[0] = uint8_t(x + 1);
+                p[1] = uint8_t(y + 1);
+                p[2] = 0x90;
+            }
+        }
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << (vertical ? "down " : "across ") << c.sourceStart << ".."
+                                            << c.sourceEnd << " -> " << c.targetStart << ".." << c.targetEnd);
+            ZOffscreen target(vertical ? Rect(0, 0, 3, 10) : Rect(0, 0, 10, 3), 24, nullptr, kKindMemory);
+            uint8_t grey[3] = {0x55, 0x55, 0x55};
+            target.Fill(nullptr, grey);
+            ZRect from =
+                vertical ? Rect(0, c.sourceStart, 3, c.sourceEnd) : Rect(c.sourceStart, 0, c.sourceEnd, 3);
+            ZRect to =
+                vertical ? Rect(0, c.targetStart, 3, c.targetEnd) : Rect(c.targetStart, 0, c.targetEnd, 3);
+            bool drawn = vertical ? ScaleVertical(source, target, from, to)
+                                  : ScaleHorizontal(source, target, from, to);
+            int64_t s = c.sourceEnd - c.sourceStart, t = c.targetEnd - c.targetStart;
+            int32_t landed = 0;
+            for (int32_t line = 0; line < 3; ++line) {
+                for (int32_t k = 0; k < 10; ++k) {
+                    int64_t j = k - c.targetStart;
+                    int64_t i = c.sourceStart + (2 * j + 1) * s / (2 * t);
+                    bool shows = j >= 0 && j < t && i >= 0 && i < 12;
+                    std::vector<uint8_t> want = {0x55, 0x55, 0x55};
+                    if (shows) {
+                        // Source pixels hold their x + 1 and y + 1.
+                        want = vertical ? std::vector<uint8_t>{uint8_t(line + 1), uint8_t(i + 1), 0x90}
+                                        : std::vector<uint8_t>{uint8_t(i + 1), uint8_t(line + 1), 0x90};
+                        ++landed;
+                    }
+                    int32_t x = vertical ? line : k, y = vertical ? k : line;
+                    ASSERT_EQ(PixelBytes(target, x, y), want) << "pixel " << k << " of line " << line;
+                }
+            }
+            EXPECT_EQ(drawn, landed > 0);
+        }
+    }
+}
+
+// Every method, not only the nearest sample: cutting the target changes none of the pixels that land.
+TEST(GraphicsScale, CuttingTheTargetKeepsEveryMethodsPixels) {
+    std::mt19937 random(11);
+    ZOffscreen source(Rect(0, 0, 12, 2), 24, nullptr, kKindMemory);
+    FillRandom(source, random);
+    struct Case {
+        int32_t method, sourceLength, targetLength;
+    };
+    const Case cases[] = {
+        {kScaleNearest, 12, 8},      {kScaleNearest, 8, 12},       {kScaleBoxAverage, 12, 8},
+        {kScaleBoxAverage, 9, 6},    {kScaleLinear, 8, 12},        {kScaleLinear, 6, 9},
+        {kScaleDoubleRepeat, 6, 12}, {kScaleDoubleAverage, 6, 12},
+    };
+    for (const Case& c : cases) {
+        MethodsScope scope({c.method, c.method, c.method});
+        ZOffscreen whole(Rect(0, 0, c.targetLength, 2), 24, nullptr, kKindMemory);
+        ASSERT_TRUE(
+            ScaleHorizontal(source, whole, Rect(0, 0, c.sourceLength, 2), Rect(0, 0, c.targetLength, 2)));
+        for (int32_t shift : {-5, -3, -1, 1, 3, 5}) {
+            SCOPED_TRACE(testing::Message() << "method " << c.method << " " << c.sourceLength << " -> "
+                                            << c.targetLength << " shifted " << shift);
+            ZOffscreen cut(Rect(0, 0, c.targetLength, 2), 24, nullptr, kKindMemory);
+            uint8_t grey[3] = {0x55, 0x55, 0x55};
+            cut.Fill(nullptr, grey);
+            ASSERT_TRUE(ScaleHorizontal(source, cut, Rect(0, 0, c.sourceLength, 2),
+                                        Rect(shift, 0, shift + c.targetLength, 2)));
+            for (int32_t x = 0; x < c.targetLength; ++x) {
+                int32_t j = x - shift;
+                std::vector<uint8_t> want = j >= 0 && j < c.targetLength
+                                                ? PixelBytes(whole, j, 1)
+                                                : std::vector<uint8_t>{0x55, 0x55, 0x55};
+                ASSERT_EQ(PixelBytes(cut, x, 1), want) << x;
+            }
+        }
+    }
 }
 
 TEST(GraphicsScale, PassRefusesMismatchedOffscreens) {

@@ -1,6 +1,7 @@
 // Pictures, alpha channels and the device's drawing primitives.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -161,6 +162,116 @@ TEST(GraphicsAlphaChannel, CombineIntoUnitesCoverages) {
     EXPECT_EQ(shifted->GetAlphaAt(0, 0), 10);
     for (ZAlphaChannel* a : {source, copy, full, half, other, shifted}) {
         a->Release();
+    }
+}
+
+namespace {
+
+// The logical value of an alpha plane at (x, y): never 0 and never 63, so that neither a padding byte of
+// 63 nor a missing read can pass for it.
+uint8_t PlaneValue(int32_t x, int32_t y) {
+    return uint8_t((x * 7 + y * 3) % 61 + 1);
+}
+
+// A plane of width x height with PlaneValue inside and 63 in every padding byte of every row.
+ZAlphaChannel* PaddedPlane(int32_t width, int32_t height) {
+    auto* alpha = new ZAlphaChannel(ZRect::FromSize(width, height));
+    ZOffscreen* plane = alpha->GetPlane();
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = plane->RowAddress(y);
+        for (int32_t x = 0; x < plane->GetStride(); ++x) {
+            row[x] = x < width ? PlaneValue(x, y) : 63;
+        }
+    }
+    return alpha;
+}
+
+struct PlaneCase {
+    int32_t width, height, originX, originY;
+};
+// Widths with padding (9, 5) and without (8, 4: the last row ends the allocation exactly), with origins
+// that move reads towards either edge.
+constexpr PlaneCase kPlaneCases[] = {
+    {9, 3, 0, 0}, {9, 3, 3, 1}, {9, 3, -2, -1}, {5, 2, 4, 0}, {8, 4, 0, 0}, {8, 4, 1, 1}, {4, 8, 2, 7},
+};
+
+}  // namespace
+
+TEST(GraphicsAlphaChannel, ReadsStayInsideThePlaneWhateverItsPaddingOrOrigin) {
+    for (const PlaneCase& c : kPlaneCases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " origin " << c.originX << "," << c.originY);
+        ZAlphaChannel* alpha = PaddedPlane(c.width, c.height);
+        ASSERT_NE(alpha->GetPlane()->GetPixels(), nullptr);
+        alpha->SetOrigin(c.originX, c.originY);
+        for (int32_t y = -2; y < c.height + 2; ++y) {
+            for (int32_t x = -3; x < c.width + 4; ++x) {
+                int32_t px = x + c.originX, py = y + c.originY;
+                bool inside = px >= 0 && px < c.width && py >= 0 && py < c.height;
+                ASSERT_EQ(alpha->GetAlphaAt(x, y), inside ? PlaneValue(px, py) : 0) << x << "," << y;
+            }
+        }
+
+        // Through pixels of the plane's size, whose mode carries it.
+        alpha->SetOrigin(0, 0);
+        ZOffscreen pixels(ZRect::FromSize(c.width, c.height), 32, nullptr, kKindMemory);
+        pixels.SetAlphaChannel(alpha);
+        ZAlphaChannel* carried = pixels.GetAlphaChannel();  // a reference of its own
+        EXPECT_EQ(carried, alpha);
+        if (carried != nullptr) {
+            carried->Release();
+        }
+        alpha->Release();  // the offscreen's reference is the one left
+        for (int32_t y = -1; y < c.height + 1; ++y) {
+            for (int32_t x = -1; x < c.width + 4; ++x) {
+                bool inside = x >= 0 && x < c.width && y >= 0 && y < c.height;
+                ASSERT_EQ(pixels.GetAlphaAt(x, y), inside ? PlaneValue(x, y) : 0) << x << "," << y;
+            }
+        }
+
+        // Combining a rectangle wider and taller than the plane takes only the plane's own values.
+        ZAlphaChannel* target = new ZAlphaChannel(ZRect::FromSize(c.width + 3, c.height + 2));
+        ZRect beyond = ZRect::FromSize(c.width + 3, c.height + 2);
+        alpha->CombineInto(*target, &beyond, &beyond, 63);
+        for (int32_t y = 0; y < c.height + 2; ++y) {
+            for (int32_t x = 0; x < c.width + 3; ++x) {
+                bool inside = x < c.width && y < c.height;
+                ASSERT_EQ(target->GetAlphaAt(x, y), inside ? PlaneValue(x, y) : 0) << x << "," << y;
+            }
+        }
+        target->Release();
+    }
+}
+
+// The compositor reads the plane a row at a time, four weights at once where it can: a draw that ends at
+// the plane's right edge must blend with the edge's own weights, not with the padding after them.
+TEST(GraphicsAlphaChannel, DrawsBlendWithThePlaneOnlyUpToItsEdge) {
+    for (const PlaneCase& c : kPlaneCases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        ZAlphaChannel* alpha = PaddedPlane(c.width, c.height);
+        ZOffscreen source(ZRect::FromSize(c.width, c.height), 32, nullptr, kKindMemory);
+        source.Fill(nullptr, std::array<uint8_t, 3>{255, 255, 255}.data());
+        source.SetAlphaChannel(alpha);
+        alpha->Release();
+        ZOffscreen target(ZRect::FromSize(c.width + 6, c.height + 2), 32, nullptr, kKindMemory);
+        ASSERT_EQ(target.GetFormat(), source.GetFormat());
+        // Over the target's right part, so that the row ends at the source's last column; the rest of the
+        // target rectangle hangs past the source.
+        ZRect from = ZRect::FromSize(c.width + 4, c.height + 2).Offset(1, 1);
+        ZRect to = ZRect::FromSize(c.width + 4, c.height + 2).Offset(3, 1);
+        source.DrawInto(target, &from, &to);
+        for (int32_t y = 0; y < target.GetHeight(); ++y) {
+            for (int32_t x = 0; x < target.GetWidth(); ++x) {
+                int32_t sx = x - 3 + 1, sy = y - 1 + 1;
+                uint32_t want = 0;
+                if (x >= 3 && y >= 1 && sx < c.width && sy < c.height) {
+                    uint32_t k = PlaneValue(sx, sy) + 1u;  // white over black at weight w: 255 (w + 1) / 64
+                    uint32_t level = (255u * k) >> 6;
+                    want = level << 16 | level << 8 | level;
+                }
+                ASSERT_EQ(PixelAt(target, x, y), want) << x << "," << y;
+            }
+        }
     }
 }
 
