@@ -25,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t grey[3] = {128, 128, 128};
         table->FindColor(grey, true);
         table->FindRunnerUp(grey);
-        table->GetInverseTable();
     }
     table->Release();
     return 0;

@@ -100,12 +100,13 @@ int32_t ZAlphaChannel::ReadRax(ZFile& file) {
     return 0;
 }
 
-// Any other picture item gives its 8-bit pixel values, cut to 6 bits, as the plane.
+// Any other picture item gives its 8-bit pixel values, cut to 6 bits, as the plane. Only its pixels are
+// read: a plane or mask it names could name this item again.
 int32_t ZAlphaChannel::ReadPicture() {
     ZPicture* picture = nullptr;
     {
         ZForcedDepth depth(8);
-        picture = new (std::nothrow) ZPicture(mediaId_);
+        picture = new (std::nothrow) ZPicture(mediaId_, kLoadPixels);
     }
     if (picture == nullptr) {
         return -1;

@@ -10,7 +10,7 @@
 
 ZMask::ZMask(uint16_t mediaId) {
     // The mask's values are read as they are stored: 8-bit memory pixels, no dithering, no palette
-    // reshuffling.
+    // reshuffling, and nothing but the pixels (a plane or mask the item names could name this item again).
     int16_t kind = ZOffscreen::GetDefaultKind();
     bool placement = ZColorTable::GetBlackWhitePlacement();
     int32_t dither = GetPaletteDitherMethod();
@@ -19,7 +19,7 @@ ZMask::ZMask(uint16_t mediaId) {
     SetPaletteDitherMethod(kDitherNone);
     {
         ZForcedDepth depth(8);
-        picture_ = new ZPicture(mediaId);
+        picture_ = new ZPicture(mediaId, kLoadPixels);
     }
     ZOffscreen::SetDefaultKind(kind);
     ZColorTable::SetBlackWhitePlacement(placement);
