@@ -293,51 +293,59 @@ int32_t ZRawImageReader::ReadOne(ZOffscreen& target, int32_t flags, int32_t i, b
     return 0;
 }
 
-void ZRawImageReader::ReadAlpha(ZOffscreen& target, int32_t i) {
+// An earlier image's plane or mask made for the same size and reference, or null: images that name one
+// plane share it.
+template <class Media>
+Media* ZRawImageReader::MadeEarlier(const std::vector<Media*>& made, int32_t i, bool alpha) const {
     const Header& h = headers_[size_t(i)];
-    if (h.alphaRef <= 0) {
-        return;
-    }
-    // An earlier image of this call that named the same plane lends it.
     for (int32_t j = 0; j < i; ++j) {
         const Header& e = headers_[size_t(j)];
-        if (alphas_[size_t(j)] != nullptr && e.alphaSize == h.alphaSize && e.alphaRef == h.alphaRef) {
-            Keep(alphas_[size_t(i)], alphas_[size_t(j)]);
-            target.SetAlphaChannel(alphas_[size_t(i)]);
-            return;
+        bool same = alpha ? e.alphaSize == h.alphaSize && e.alphaRef == h.alphaRef
+                          : e.maskSize == h.maskSize && e.maskRef == h.maskRef;
+        if (made[size_t(j)] != nullptr && same) {
+            return made[size_t(j)];
         }
     }
-    ZAlphaChannel* channel = nullptr;
-    if (h.alphaSize == 0) {
-        if (h.alphaRef > 0xFFFF) {
-            return;  // not a media id
-        }
-        channel = new (std::nothrow) ZAlphaChannel(uint16_t(h.alphaRef));
-    } else {
-        int32_t rows = std::abs(int32_t(h.height));
-        channel = new (std::nothrow) ZAlphaChannel(ZRect::FromSize(h.width, rows));
-        ZOffscreen* plane = channel != nullptr ? channel->GetPlane() : nullptr;
-        // Only a plane whose memory the embedded bytes fill exactly is read.
-        if (plane == nullptr || plane->GetPixels() == nullptr ||
-            int64_t(plane->GetStride()) * rows != h.alphaSize ||
-            !imagesize::RangeOk(h.alphaRef, h.alphaSize, itemSize_)) {
-            if (channel != nullptr) {
-                channel->Release();
-            }
-            return;
-        }
-        file_->Seek(h.alphaRef);
-        if (file_->Read(plane->GetPixels(), h.alphaSize) != h.alphaSize) {
-            channel->Release();
-            return;
-        }
-    }
-    if (channel == nullptr) {
+    return nullptr;
+}
+
+void ZRawImageReader::ReadAlpha(ZOffscreen& target, int32_t i) {
+    if (headers_[size_t(i)].alphaRef <= 0) {
         return;
     }
-    Keep(alphas_[size_t(i)], channel);
-    target.SetAlphaChannel(channel);
-    channel->Release();
+    ZAlphaChannel* channel = MadeEarlier(alphas_, i, true);
+    if (channel != nullptr) {
+        channel->AddReference();
+    } else {
+        channel = MakeAlphaChannel(headers_[size_t(i)]);
+    }
+    if (channel != nullptr) {
+        Keep(alphas_[size_t(i)], channel);
+        target.SetAlphaChannel(channel);
+        channel->Release();
+    }
+}
+
+// The plane named by media id, or the one embedded in the item when its bytes fill the plane exactly.
+ZAlphaChannel* ZRawImageReader::MakeAlphaChannel(const Header& h) {
+    if (h.alphaSize == 0) {
+        return h.alphaRef <= 0xFFFF ? new (std::nothrow) ZAlphaChannel(uint16_t(h.alphaRef)) : nullptr;
+    }
+    int32_t rows = std::abs(int32_t(h.height));
+    auto* channel = new (std::nothrow) ZAlphaChannel(ZRect::FromSize(h.width, rows));
+    ZOffscreen* plane = channel != nullptr ? channel->GetPlane() : nullptr;
+    bool fits = plane != nullptr && plane->GetPixels() != nullptr &&
+                int64_t(plane->GetStride()) * rows == h.alphaSize &&
+                imagesize::RangeOk(h.alphaRef, h.alphaSize, itemSize_);
+    if (fits) {
+        file_->Seek(h.alphaRef);
+        fits = file_->Read(plane->GetPixels(), h.alphaSize) == h.alphaSize;
+    }
+    if (!fits && channel != nullptr) {
+        channel->Release();
+        channel = nullptr;
+    }
+    return channel;
 }
 
 void ZRawImageReader::ReadMask(ZOffscreen& target, int32_t i) {
@@ -345,25 +353,18 @@ void ZRawImageReader::ReadMask(ZOffscreen& target, int32_t i) {
     if (h.maskRef <= 0) {
         return;
     }
-    for (int32_t j = 0; j < i; ++j) {
-        const Header& e = headers_[size_t(j)];
-        if (masks_[size_t(j)] != nullptr && e.maskSize == h.maskSize && e.maskRef == h.maskRef) {
-            Keep(masks_[size_t(i)], masks_[size_t(j)]);
-            target.SetMask(masks_[size_t(i)]);
-            return;
-        }
+    ZMask* mask = MadeEarlier(masks_, i, false);
+    if (mask != nullptr) {
+        mask->AddReference();
+    } else if (h.maskSize == 0 && h.maskRef <= 0xFFFF) {
+        // Embedded masks are not stored by any tool; only masks named by media id are made.
+        mask = new (std::nothrow) ZMask(uint16_t(h.maskRef));
     }
-    // Embedded masks are not stored by any tool; only masks named by media id are read.
-    if (h.maskSize != 0 || h.maskRef > 0xFFFF) {
-        return;
+    if (mask != nullptr) {
+        Keep(masks_[size_t(i)], mask);
+        target.SetMask(mask);
+        mask->Release();
     }
-    ZMask* mask = new (std::nothrow) ZMask(uint16_t(h.maskRef));
-    if (mask == nullptr) {
-        return;
-    }
-    Keep(masks_[size_t(i)], mask);
-    target.SetMask(mask);
-    mask->Release();
 }
 
 void ZRawImageReader::ReadColorTable(ZOffscreen& target, int32_t i) {

@@ -59,7 +59,10 @@ class ZRawImageReader : public ZImageReader {
     ZRect RectOf(const Header& h) const;
     int32_t CheckImage(const Header& h);
     int32_t ReadOne(ZOffscreen& target, int32_t flags, int32_t i, bool direct);
+    template <class Media>
+    Media* MadeEarlier(const std::vector<Media*>& made, int32_t i, bool alpha) const;
     void ReadAlpha(ZOffscreen& target, int32_t i);
+    ZAlphaChannel* MakeAlphaChannel(const Header& h);
     void ReadMask(ZOffscreen& target, int32_t i);
     void ReadColorTable(ZOffscreen& target, int32_t i);
     void ReleaseShared();

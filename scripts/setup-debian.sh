@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libjpeg62-turbo-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev libpixman-1-dev
+  # cjpeg and djpeg: the image tool's JPEG results are checked against them.
+  libjpeg-turbo-progs
   # libFuzzer and the sanitizer runtimes are only a recommendation of clang, which this script skips.
   clang libclang-rt-14-dev clang-format
 )
