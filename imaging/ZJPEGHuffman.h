@@ -1,0 +1,121 @@
+// Huffman decoding of JPEG entropy-coded data: the tables, built canonically from a DHT segment's code
+// counts and symbols, and the bit reader that takes bits from the data with its byte stuffing undone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One decoding table. Codes of up to kFastBits bits are found with one look at a table indexed by the
+// next kFastBits bits; longer codes are found by comparing the next 16 bits with each length's limit.
+class ZJPEGHuffmanTable {
+  public:
+    static constexpr int32_t kFastBits = 9;
+    static constexpr int32_t kMaxSymbols = 256;
+
+    enum class Kind { kDC, kAC };
+
+    // Builds the codes of counts[0..15] (codes of 1..16 bits) over symbols. False for a table that
+    // assigns more codes of some length than there are, more than 256 symbols, or, for 8-bit samples, a
+    // DC size above 11 or an AC size above 10; the table is then empty.
+    bool Build(Kind kind, const uint8_t counts[16], const uint8_t* symbols, int32_t symbolCount);
+    bool IsDefined() const { return defined_; }
+
+    // Entry of the fast table for the next kFastBits bits: the code's length in the high byte and its
+    // symbol in the low byte; 0 when the code is longer (or undefined).
+    uint16_t Fast(uint32_t nextBits) const { return fast_[nextBits]; }
+    // AC only: for a code and its value that both fit in kFastBits bits, the value (bits 8..15, signed),
+    // the zero run (bits 4..7) and the bits taken by code and value together (bits 0..3); else 0.
+    int16_t FastAc(uint32_t nextBits) const { return fastAc_[nextBits]; }
+    // The symbol of a code longer than kFastBits at the top of next16, and its length; length 0 for a
+    // code that no symbol has.
+    uint8_t DecodeLong(uint32_t next16, int32_t& length) const;
+
+  private:
+    void FillFast(const int32_t* codes, const int32_t* lengths, int32_t symbolCount);
+    void FillFastAc();
+
+    bool defined_ = false;
+    uint8_t symbols_[kMaxSymbols] = {};
+    // For each length l (1..16): the limit of the 16-bit windows that start with a code of at most l bits,
+    // and the offset that turns an l-bit code into an index into symbols_.
+    int32_t limit_[17] = {};
+    int32_t offset_[17] = {};
+    uint16_t fast_[1 << kFastBits] = {};
+    int16_t fastAc_[1 << kFastBits] = {};
+};
+
+// The value of an s-bit magnitude as JPEG sends it: a leading 0 bit means a negative value.
+inline int32_t ExtendJPEGValue(uint32_t bits, int32_t size) {
+    return bits < (1u << (size - 1)) ? int32_t(bits) - (1 << size) + 1 : int32_t(bits);
+}
+
+// Bits of entropy-coded data, most significant first, from a 64-bit buffer. Stuffed 0xFF 0x00 pairs give
+// 0xFF; any other 0xFF (a marker, or fill bytes before one) and the end of the data stop the reader,
+// which from then on feeds zero bits. Whether more bits were taken than the data held is kept, so that a
+// decoder can tell a truncated or corrupt stretch of data.
+class ZJPEGBitReader {
+  public:
+    ZJPEGBitReader(const uint8_t* data, size_t size, size_t position)
+        : data_(data), next_(position <= size ? position : size), size_(size) {}
+
+    // Makes at least 56 bits available (real or, when stopped, zero).
+    void Refill() {
+        if (size_ - next_ >= 8 && !stopped_) {
+            uint64_t word = LoadBigEndian(data_ + next_);
+            // No 0xFF among the eight bytes: they go in whole. Bytes beyond the ones counted sit below
+            // the count and are written again, with the same bits, by the next refill.
+            if (HasNoFF(word)) {
+                bits_ |= word >> count_;
+                next_ += size_t((63 - count_) >> 3);
+                count_ |= 56;
+                return;
+            }
+        }
+        RefillSlowly();
+    }
+    // The next 32 bits without taking them (count must be >= 32 for them all to be real).
+    uint32_t Peek32() const { return uint32_t(bits_ >> 32); }
+    uint32_t PeekBits(int32_t n) const { return uint32_t(bits_ >> (64 - n)); }
+    void Skip(int32_t n) {
+        bits_ <<= n;
+        count_ -= n;
+    }
+    // n in 1..16.
+    uint32_t Take(int32_t n) {
+        uint32_t v = PeekBits(n);
+        Skip(n);
+        return v;
+    }
+    int32_t Count() const { return count_; }
+
+    // True when more bits were taken than the data held before the reader stopped.
+    bool Overdrawn() const { return count_ < padding_; }
+    // Drops the bits held, as at a restart marker, where the data start again on a byte boundary.
+    void DropBits() {
+        bits_ = 0;
+        count_ = 0;
+        padding_ = 0;
+    }
+    // Steps over the rest of the current stretch of data to the next marker. Returns its code and moves
+    // behind it, clearing the stop; -1 when the data end first.
+    int32_t NextMarker();
+    size_t Position() const { return next_; }
+
+  private:
+    static uint64_t LoadBigEndian(const uint8_t* p);
+    static bool HasNoFF(uint64_t word) {
+        uint64_t inverted = ~word;  // a 0xFF byte becomes a zero byte
+        return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0;
+    }
+    void RefillSlowly();
+
+    const uint8_t* data_;
+    size_t next_;
+    size_t size_;
+    uint64_t bits_ = 0;
+    int32_t count_ = 0;
+    // Zero bits fed in after the reader stopped, at the bottom of the buffer: count_ - padding_ real bits
+    // remain, and a negative difference means zeros were taken as data.
+    int32_t padding_ = 0;
+    bool stopped_ = false;
+};

@@ -1,0 +1,210 @@
+#include "imaging/ZJPEGIdct.h"
+
+#include <emmintrin.h>
+
+namespace jpegidct {
+namespace {
+
+// The multipliers of one pass; the column pass divides each by 8, which in binary floating point changes
+// no digit, so both passes round alike.
+struct Multipliers {
+    float dc, c0298, c0390, c0541, c0765, c0899, c1175, c1501, c1847, c1961, c2053, c2562, c3072;
+};
+
+constexpr Multipliers Scaled(float s) {
+    return {s,
+            0.298631336f * s,
+            0.390180644f * s,
+            0.541196100f * s,
+            0.765366865f * s,
+            0.899976223f * s,
+            1.175875602f * s,
+            1.501321110f * s,
+            1.847759065f * s,
+            1.961570560f * s,
+            2.053119869f * s,
+            2.562915447f * s,
+            3.072711026f * s};
+}
+
+constexpr Multipliers kRowPass = Scaled(1.0f);
+constexpr Multipliers kColumnPass = Scaled(0.125f);
+
+// Four floats with the arithmetic of one: the vector routine runs the very template the plain one runs.
+struct Lanes {
+    __m128 v;
+    Lanes() = default;
+    explicit Lanes(__m128 x) : v(x) {}
+    explicit Lanes(float x) : v(_mm_set1_ps(x)) {}
+};
+inline Lanes operator+(Lanes a, Lanes b) {
+    return Lanes(_mm_add_ps(a.v, b.v));
+}
+inline Lanes operator-(Lanes a, Lanes b) {
+    return Lanes(_mm_sub_ps(a.v, b.v));
+}
+inline Lanes operator*(Lanes a, Lanes b) {
+    return Lanes(_mm_mul_ps(a.v, b.v));
+}
+
+// One eight-point transform: in and out may not overlap.
+template <class V>
+void Transform(const V* in, V* out, const Multipliers& m) {
+    // Even part.
+    V z2 = in[2];
+    V z3 = in[6];
+    V z1 = (z2 + z3) * V(m.c0541);
+    V tmp2 = z1 + z3 * V(-m.c1847);
+    V tmp3 = z1 + z2 * V(m.c0765);
+    V tmp0 = (in[0] + in[4]) * V(m.dc);
+    V tmp1 = (in[0] - in[4]) * V(m.dc);
+    V tmp10 = tmp0 + tmp3;
+    V tmp13 = tmp0 - tmp3;
+    V tmp11 = tmp1 + tmp2;
+    V tmp12 = tmp1 - tmp2;
+    // Odd part.
+    V t0 = in[7];
+    V t1 = in[5];
+    V t2 = in[3];
+    V t3 = in[1];
+    V s1 = t0 + t3;
+    V s2 = t1 + t2;
+    V s3 = t0 + t2;
+    V s4 = t1 + t3;
+    V s5 = (s3 + s4) * V(m.c1175);
+    t0 = t0 * V(m.c0298);
+    t1 = t1 * V(m.c2053);
+    t2 = t2 * V(m.c3072);
+    t3 = t3 * V(m.c1501);
+    s1 = s1 * V(-m.c0899);
+    s2 = s2 * V(-m.c2562);
+    s3 = s3 * V(-m.c1961);
+    s4 = s4 * V(-m.c0390);
+    s3 = s3 + s5;
+    s4 = s4 + s5;
+    t0 = t0 + s1 + s3;
+    t1 = t1 + s2 + s4;
+    t2 = t2 + s2 + s3;
+    t3 = t3 + s1 + s4;
+    out[0] = tmp10 + t3;
+    out[7] = tmp10 - t3;
+    out[1] = tmp11 + t2;
+    out[6] = tmp11 - t2;
+    out[2] = tmp12 + t1;
+    out[5] = tmp12 - t1;
+    out[3] = tmp13 + t0;
+    out[4] = tmp13 - t0;
+}
+
+// Dequantised coefficients as floats: the product of two values that floats hold exactly, rounded once,
+// which is what converting the integer product would give.
+__m128 Dequantise(__m128i coefficients32, const float* quant) {
+    return _mm_mul_ps(_mm_cvtepi32_ps(coefficients32), _mm_loadu_ps(quant));
+}
+
+// Widens 8 int16 to two vectors of 4 int32.
+void Widen(__m128i x, __m128i& low, __m128i& high) {
+    low = _mm_srai_epi32(_mm_unpacklo_epi16(x, x), 16);
+    high = _mm_srai_epi32(_mm_unpackhi_epi16(x, x), 16);
+}
+
+void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+    _MM_TRANSPOSE4_PS(a.v, b.v, c.v, d.v);
+}
+
+// block[r][h]: row r, columns 4h .. 4h + 3. Makes in[k] of lane group g hold element k of the four rows
+// or columns 4g .. 4g + 3 that the next pass takes.
+void TransposeBlock(Lanes block[8][2], Lanes in[2][8]) {
+    for (int32_t g = 0; g < 2; ++g) {
+        for (int32_t h = 0; h < 2; ++h) {
+            Lanes a = block[4 * g][h], b = block[4 * g + 1][h], c = block[4 * g + 2][h],
+                  d = block[4 * g + 3][h];
+            Transpose(a, b, c, d);
+            in[g][4 * h] = a;
+            in[g][4 * h + 1] = b;
+            in[g][4 * h + 2] = c;
+            in[g][4 * h + 3] = d;
+        }
+    }
+}
+
+}  // namespace
+
+void InverseDctPlain(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
+                     float bias) {
+    float work[64];
+    for (int32_t r = 0; r < 8; ++r) {
+        float in[8];
+        bool acZero = true;
+        for (int32_t k = 0; k < 8; ++k) {
+            in[k] = float(coefficients[8 * r + k]) * quant[8 * r + k];
+            acZero = acZero && (k == 0 || coefficients[8 * r + k] == 0);
+        }
+        float* row = work + 8 * r;
+        if (acZero) {
+            for (int32_t k = 0; k < 8; ++k) {
+                row[k] = in[0];
+            }
+        } else {
+            Transform(in, row, kRowPass);
+        }
+    }
+    for (int32_t c = 0; c < 8; ++c) {
+        float in[8];
+        float result[8];
+        for (int32_t k = 0; k < 8; ++k) {
+            in[k] = work[8 * k + c];
+        }
+        Transform(in, result, kColumnPass);
+        for (int32_t k = 0; k < 8; ++k) {
+            out[k * stride + c] = result[k] + bias;
+        }
+    }
+}
+
+void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias) {
+    Lanes block[8][2];
+    for (int32_t r = 0; r < 8; ++r) {
+        __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
+        __m128i low, high;
+        Widen(row, low, high);
+        block[r][0] = Lanes(Dequantise(low, quant + 8 * r));
+        block[r][1] = Lanes(Dequantise(high, quant + 8 * r + 4));
+    }
+    // Rows: lanes are four rows, in[k] their coefficient k.
+    Lanes in[2][8];
+    TransposeBlock(block, in);
+    Lanes rows[2][8];
+    Transform(in[0], rows[0], kRowPass);
+    Transform(in[1], rows[1], kRowPass);
+    // rows[g][k]: element k of rows 4g .. 4g + 3; back to block[r][h] to transpose once more.
+    for (int32_t g = 0; g < 2; ++g) {
+        for (int32_t k = 0; k < 8; ++k) {
+            block[k][g] = rows[g][k];
+        }
+    }
+    // Columns: lanes are four columns, in[k] their element k.
+    TransposeBlock(block, in);
+    Lanes columns[2][8];
+    Transform(in[0], columns[0], kColumnPass);
+    Transform(in[1], columns[1], kColumnPass);
+    Lanes add(bias);
+    for (int32_t k = 0; k < 8; ++k) {
+        _mm_storeu_ps(out + k * stride, (columns[0][k] + add).v);
+        _mm_storeu_ps(out + k * stride + 4, (columns[1][k] + add).v);
+    }
+}
+
+void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
+                      float bias) {
+    // Every other input is 0: each pass passes the DC term through unchanged but for the column pass's
+    // scale, exactly, so the full transform gives these very floats.
+    float value = float(coefficients[0]) * quant[0] * kColumnPass.dc + bias;
+    for (int32_t r = 0; r < 8; ++r) {
+        for (int32_t c = 0; c < 8; ++c) {
+            out[r * stride + c] = value;
+        }
+    }
+}
+
+}  // namespace jpegidct

@@ -1,0 +1,138 @@
+#include "imaging/ZJPEGScan.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kFirstRestart = 0xD0;
+constexpr int32_t kLastRestart = 0xD7;
+// Bits one coefficient can take: a code of up to 16 bits and a magnitude of up to 11.
+constexpr int32_t kCoefficientBits = 27;
+
+}  // namespace
+
+ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data, size_t size)
+    : frame_(frame), reader_(data, size, frame.scanStart), mcusLeft_(frame.restartInterval) {}
+
+void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
+    if (frame_.restartInterval > 0) {
+        if (mcusLeft_ == 0) {
+            BeginInterval();
+        }
+        --mcusLeft_;
+    }
+    std::memset(blocks, 0, sizeof(blocks[0]) * size_t(frame_.blocksPerMcu));
+    std::memset(lastIndex, 0, size_t(frame_.blocksPerMcu));
+    if (stalled_ || finished_) {
+        return;
+    }
+    for (int32_t b = 0; b < frame_.blocksPerMcu; ++b) {
+        int32_t slot = frame_.mcuBlocks[b].component;
+        const ZJPEGComponent& c = frame_.components[slot];
+        lastIndex[b] =
+            uint8_t(DecodeBlock(blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
+    }
+    // Zeros taken as data: the rest of this interval cannot be trusted.
+    if (reader_.Overdrawn()) {
+        stalled_ = true;
+    }
+}
+
+void ZJPEGScanDecoder::ResetPredictors() {
+    for (int16_t& p : predictors_) {
+        p = 0;
+    }
+}
+
+void ZJPEGScanDecoder::BeginInterval() {
+    mcusLeft_ = frame_.restartInterval;
+    ResetPredictors();
+    if (finished_) {
+        return;
+    }
+    if (lostIntervals_ > 0) {
+        --lostIntervals_;
+        return;
+    }
+    if (resumeAfterLost_) {
+        // The marker that ended the gap was read already; its data follow.
+        resumeAfterLost_ = false;
+        stalled_ = false;
+        return;
+    }
+    reader_.DropBits();
+    int32_t marker = reader_.NextMarker();
+    if (marker < kFirstRestart || marker > kLastRestart) {
+        finished_ = true;  // the end of the scan, of the image, or of the data
+        return;
+    }
+    int32_t number = marker - kFirstRestart;
+    int32_t lost = (number - nextRestart_) & 7;
+    nextRestart_ = (number + 1) & 7;
+    stalled_ = false;
+    if (lost > 0) {
+        // Markers were skipped: their intervals are missing. Leave them zero and keep the image in
+        // place, then decode what follows this marker.
+        stalled_ = true;
+        lostIntervals_ = lost - 1;
+        resumeAfterLost_ = true;
+    }
+}
+
+int32_t ZJPEGScanDecoder::DecodeSymbol(const ZJPEGHuffmanTable& table) {
+    uint16_t entry = table.Fast(reader_.PeekBits(ZJPEGHuffmanTable::kFastBits));
+    if (entry != 0) {
+        reader_.Skip(entry >> 8);
+        return entry & 255;
+    }
+    int32_t length = 0;
+    uint8_t symbol = table.DecodeLong(reader_.PeekBits(16), length);
+    // A code no symbol has: corrupt data, read as the end of the block (or a zero difference).
+    reader_.Skip(length != 0 ? length : 16);
+    return symbol;
+}
+
+int32_t ZJPEGScanDecoder::DecodeBlock(int16_t* block, const ZJPEGHuffmanTable& dc,
+                                      const ZJPEGHuffmanTable& ac, int16_t& predictor) {
+    if (reader_.Count() < kCoefficientBits) {
+        reader_.Refill();
+    }
+    int32_t size = DecodeSymbol(dc);
+    int32_t difference = size != 0 ? ExtendJPEGValue(reader_.Take(size), size) : 0;
+    // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
+    predictor = int16_t(predictor + difference);
+    block[0] = predictor;
+    int32_t last = 0;
+    for (int32_t k = 1; k < 64; ++k) {
+        if (reader_.Count() < kCoefficientBits) {
+            reader_.Refill();
+        }
+        int32_t fast = ac.FastAc(reader_.PeekBits(ZJPEGHuffmanTable::kFastBits));
+        if (fast != 0) {
+            k += (fast >> 4) & 15;
+            reader_.Skip(fast & 15);
+            if (k < 64) {
+                block[kJPEGNaturalOrder[k]] = int16_t(fast >> 8);
+                last = k;
+            }
+            continue;
+        }
+        int32_t symbol = DecodeSymbol(ac);
+        int32_t run = symbol >> 4;
+        size = symbol & 15;
+        if (size == 0) {
+            if (run != 15) {
+                break;  // end of block
+            }
+            k += 15;  // sixteen zeros
+            continue;
+        }
+        k += run;
+        int32_t value = ExtendJPEGValue(reader_.Take(size), size);
+        if (k < 64) {
+            block[kJPEGNaturalOrder[k]] = int16_t(value);
+            last = k;
+        }
+    }
+    return last;
+}
