@@ -2,7 +2,7 @@
 // and 32-bit targets in the target format's byte order, ordered dither to 15- and 16-bit words, and
 // YCbCr error diffusion to an 8-bit palette. The conversion is computed in double precision and
 // truncated toward zero: R = Y + 1.403 Cr, G = Y - 0.344 Cb - 0.714 Cr, B = Y + 1.773 Cb, each clamped to
-// 0..255. The SSE2 32-bit routine does the same double operations two pixels at a time.
+// 0..255. The SSE2 and AVX2 32-bit routines do the same double operations two or four pixels at a time.
 #pragma once
 
 #include <algorithm>
@@ -51,9 +51,20 @@ inline Rgb RgbAt(const SampleRow& row, int32_t i) {
     return ToRgb(row.y[i], row.cb[i], row.cr[i]);
 }
 
+// 4:2:0 chroma widened to width pixels: each sample of line serves two pixels (the top image row).
+void WidenNearest(const float* line, float* out, int32_t width);
+// Below the top row: pixel x takes (its nearest sample + the nearest sample of pixel x - 1 of the row
+// above) / 2, pixel 0 its nearest sample alone. above is the chroma line of the row above.
+void WidenAveraged(const float* line, const float* above, float* out, int32_t width);
+
 // 32-bit pixels with the unused byte 0, in order's byte positions.
 void WriteRow32Plain(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 void WriteRow32Sse2(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
+// The same with AVX2, four doubles at a time; only where the processor has AVX2 (HasAvx2).
+void WriteRow32Avx2(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
+bool HasAvx2();
+// The fastest of the three this processor runs.
+void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 void WriteRow24(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 
 // How 15- and 16-bit words are laid out.

@@ -87,7 +87,7 @@ void PixelSink::Write(int32_t y, const jpegcolor::SampleRow& row) {
     uint8_t* out = target_->RowAddress(y);
     switch (depth_) {
         case 32:
-            jpegcolor::WriteRow32Sse2(row, out, order_);
+            jpegcolor::WriteRow32(row, out, order_);
             break;
         case 24:
             jpegcolor::WriteRow24(row, out, order_);
@@ -126,10 +126,11 @@ class McuRowDecoder {
     std::unique_ptr<float[]> planes_[ZJPEGFrame::kMaxComponents];
     int32_t strides_[ZJPEGFrame::kMaxComponents] = {};
     float quant_[ZJPEGFrame::kMaxComponents][64] = {};
-    // 4:2:0 chroma: each pixel's nearest samples for the current and the previous image row (halves by
-    // the row's parity), and the samples used for the current row.
-    std::unique_ptr<float[]> nearest_;
+    // 4:2:0 chroma: the last chroma line of the previous MCU row (Cb, then Cr), which the first image
+    // row of the next one averages with, and the samples used for the current image row.
+    std::unique_ptr<float[]> previousLine_;
     std::unique_ptr<float[]> used_;
+    int32_t rowsDecoded_ = 0;
 };
 
 bool McuRowDecoder::Allocate(int32_t width) {
@@ -146,14 +147,21 @@ bool McuRowDecoder::Allocate(int32_t width) {
         }
     }
     if (frame_.lumaTwoByTwo) {
-        nearest_ = NewArray<float>(4 * size_t(width));
+        previousLine_ = NewArray<float>(2 * size_t(strides_[1]));
         used_ = NewArray<float>(2 * size_t(width));
-        return nearest_ != nullptr && used_ != nullptr;
+        return previousLine_ != nullptr && used_ != nullptr;
     }
     return true;
 }
 
 void McuRowDecoder::DecodeRow() {
+    if (frame_.lumaTwoByTwo && rowsDecoded_ > 0) {
+        for (int32_t channel = 0; channel < 2; ++channel) {
+            const float* last = planes_[1 + channel].get() + 7 * size_t(strides_[1]);
+            std::copy(last, last + strides_[1], previousLine_.get() + size_t(channel) * size_t(strides_[1]));
+        }
+    }
+    ++rowsDecoded_;
     int16_t blocks[ZJPEGFrame::kMaxMcuBlocks][64];
     uint8_t lastIndex[ZJPEGFrame::kMaxMcuBlocks];
     for (int32_t column = 0; column < frame_.mcuColumns; ++column) {
@@ -199,22 +207,20 @@ jpegcolor::SampleRow McuRowDecoder::RowAt(int32_t line, int32_t y) {
 }
 
 // Each chroma sample serves the 2 x 2 pixels over it, and is then averaged with the nearest sample of
-// the pixel up and to the left; the top row and the left column keep their nearest samples.
+// the pixel up and to the left; the top row and the left column keep their nearest samples. For pixel
+// 2i the up-left neighbour's sample is sample i - 1 of the line above, for pixel 2i + 1 sample i.
 void McuRowDecoder::WidenChroma(int32_t line, int32_t y) {
-    size_t w = size_t(width_);
-    const float* sources[2] = {planes_[1].get() + size_t(line / 2) * size_t(strides_[1]),
-                               planes_[2].get() + size_t(line / 2) * size_t(strides_[2])};
+    int32_t stride = strides_[1];
     for (int32_t channel = 0; channel < 2; ++channel) {
-        float* nearest = nearest_.get() + (2 * size_t(channel) + size_t(y & 1)) * w;
-        const float* previous = nearest_.get() + (2 * size_t(channel) + size_t((y + 1) & 1)) * w;
-        float* used = used_.get() + size_t(channel) * w;
-        const float* source = sources[channel];
-        for (size_t x = 0; x < w; ++x) {
-            nearest[x] = source[x / 2];
-        }
-        used[0] = nearest[0];
-        for (size_t x = 1; x < w; ++x) {
-            used[x] = y == 0 ? nearest[x] : (nearest[x] + previous[x - 1]) * 0.5f;
+        const float* plane = planes_[1 + channel].get();
+        const float* current = plane + size_t(line / 2) * size_t(stride);
+        const float* above = line > 0 ? plane + size_t((line - 1) / 2) * size_t(stride)
+                                      : previousLine_.get() + size_t(channel) * size_t(stride);
+        float* used = used_.get() + size_t(channel) * size_t(width_);
+        if (y == 0) {
+            jpegcolor::WidenNearest(current, used, width_);
+        } else {
+            jpegcolor::WidenAveraged(current, above, used, width_);
         }
     }
 }

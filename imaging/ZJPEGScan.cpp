@@ -9,6 +9,20 @@ constexpr int32_t kLastRestart = 0xD7;
 // Bits one coefficient can take: a code of up to 16 bits and a magnitude of up to 11.
 constexpr int32_t kCoefficientBits = 27;
 
+// The next Huffman symbol: one look at the fast table for short codes, the length limits for longer.
+inline int32_t DecodeSymbol(ZJPEGBitReader& reader, const ZJPEGHuffmanTable& table) {
+    uint16_t entry = table.Fast(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
+    if (entry != 0) {
+        reader.Skip(entry >> 8);
+        return entry & 255;
+    }
+    int32_t length = 0;
+    uint8_t symbol = table.DecodeLong(reader.PeekBits(16), length);
+    // A code no symbol has: corrupt data, read as the end of the block (or a zero difference).
+    reader.Skip(length != 0 ? length : 16);
+    return symbol;
+}
+
 }  // namespace
 
 ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data, size_t size)
@@ -26,12 +40,15 @@ void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
     if (stalled_ || finished_) {
         return;
     }
+    // A local copy lets the compiler keep the bit buffer in registers across the blocks.
+    ZJPEGBitReader reader = reader_;
     for (int32_t b = 0; b < frame_.blocksPerMcu; ++b) {
         int32_t slot = frame_.mcuBlocks[b].component;
         const ZJPEGComponent& c = frame_.components[slot];
-        lastIndex[b] =
-            uint8_t(DecodeBlock(blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
+        lastIndex[b] = uint8_t(
+            DecodeBlock(reader, blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
     }
+    reader_ = reader;
     // Zeros taken as data: the rest of this interval cannot be trusted.
     if (reader_.Overdrawn()) {
         stalled_ = true;
@@ -79,45 +96,32 @@ void ZJPEGScanDecoder::BeginInterval() {
     }
 }
 
-int32_t ZJPEGScanDecoder::DecodeSymbol(const ZJPEGHuffmanTable& table) {
-    uint16_t entry = table.Fast(reader_.PeekBits(ZJPEGHuffmanTable::kFastBits));
-    if (entry != 0) {
-        reader_.Skip(entry >> 8);
-        return entry & 255;
-    }
-    int32_t length = 0;
-    uint8_t symbol = table.DecodeLong(reader_.PeekBits(16), length);
-    // A code no symbol has: corrupt data, read as the end of the block (or a zero difference).
-    reader_.Skip(length != 0 ? length : 16);
-    return symbol;
-}
-
-int32_t ZJPEGScanDecoder::DecodeBlock(int16_t* block, const ZJPEGHuffmanTable& dc,
+int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& reader, int16_t* block, const ZJPEGHuffmanTable& dc,
                                       const ZJPEGHuffmanTable& ac, int16_t& predictor) {
-    if (reader_.Count() < kCoefficientBits) {
-        reader_.Refill();
+    if (reader.Count() < kCoefficientBits) {
+        reader.Refill();
     }
-    int32_t size = DecodeSymbol(dc);
-    int32_t difference = size != 0 ? ExtendJPEGValue(reader_.Take(size), size) : 0;
+    int32_t size = DecodeSymbol(reader, dc);
+    int32_t difference = size != 0 ? ExtendJPEGValue(reader.Take(size), size) : 0;
     // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
     predictor = int16_t(predictor + difference);
     block[0] = predictor;
     int32_t last = 0;
     for (int32_t k = 1; k < 64; ++k) {
-        if (reader_.Count() < kCoefficientBits) {
-            reader_.Refill();
+        if (reader.Count() < kCoefficientBits) {
+            reader.Refill();
         }
-        int32_t fast = ac.FastAc(reader_.PeekBits(ZJPEGHuffmanTable::kFastBits));
+        int32_t fast = ac.FastAc(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
         if (fast != 0) {
             k += (fast >> 4) & 15;
-            reader_.Skip(fast & 15);
+            reader.Skip(fast & 15);
             if (k < 64) {
                 block[kJPEGNaturalOrder[k]] = int16_t(fast >> 8);
                 last = k;
             }
             continue;
         }
-        int32_t symbol = DecodeSymbol(ac);
+        int32_t symbol = DecodeSymbol(reader, ac);
         int32_t run = symbol >> 4;
         size = symbol & 15;
         if (size == 0) {
@@ -128,7 +132,7 @@ int32_t ZJPEGScanDecoder::DecodeBlock(int16_t* block, const ZJPEGHuffmanTable& d
             continue;
         }
         k += run;
-        int32_t value = ExtendJPEGValue(reader_.Take(size), size);
+        int32_t value = ExtendJPEGValue(reader.Take(size), size);
         if (k < 64) {
             block[kJPEGNaturalOrder[k]] = int16_t(value);
             last = k;

@@ -27,9 +27,8 @@ class ZJPEGScanDecoder {
     void BeginInterval();
     void ResetPredictors();
     // Decodes one block's coefficients; returns the zig-zag index of the last one written.
-    int32_t DecodeBlock(int16_t* block, const ZJPEGHuffmanTable& dc, const ZJPEGHuffmanTable& ac,
-                        int16_t& predictor);
-    int32_t DecodeSymbol(const ZJPEGHuffmanTable& table);
+    static int32_t DecodeBlock(ZJPEGBitReader& reader, int16_t* block, const ZJPEGHuffmanTable& dc,
+                               const ZJPEGHuffmanTable& ac, int16_t& predictor);
 
     const ZJPEGFrame& frame_;
     ZJPEGBitReader reader_;

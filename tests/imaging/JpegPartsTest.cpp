@@ -296,10 +296,14 @@ TEST(JpegParts, VectorColourConversionGivesThePlainBytesInEveryOrder) {
             for (bool grey : {false, true}) {
                 jpegcolor::SampleRow row{y.data(), grey ? nullptr : cb.data(), grey ? nullptr : cr.data(),
                                          width};
-                std::vector<uint8_t> plain(4 * width, 0xEE), vector(4 * width, 0xEE);
+                std::vector<uint8_t> plain(4 * width, 0xEE), sse2(4 * width, 0xEE), avx2(4 * width, 0xEE);
                 jpegcolor::WriteRow32Plain(row, plain.data(), ByteOrderOf(format));
-                jpegcolor::WriteRow32Sse2(row, vector.data(), ByteOrderOf(format));
-                ASSERT_EQ(plain, vector) << format << grey;
+                jpegcolor::WriteRow32Sse2(row, sse2.data(), ByteOrderOf(format));
+                ASSERT_EQ(plain, sse2) << format << grey;
+                if (jpegcolor::HasAvx2()) {
+                    jpegcolor::WriteRow32Avx2(row, avx2.data(), ByteOrderOf(format));
+                    ASSERT_EQ(plain, avx2) << format << grey;
+                }
             }
         }
     }
