@@ -69,19 +69,23 @@ void ZJPEGHuffmanTable::FillFast(const int32_t* codes, const int32_t* lengths, i
 }
 
 void ZJPEGHuffmanTable::FillFastAc() {
+    constexpr int32_t kEndOfBlockStep = 64;
     for (uint32_t bits = 0; bits < (1u << kFastBits); ++bits) {
         uint16_t entry = fast_[bits];
         int32_t length = entry >> 8;
         int32_t run = (entry >> 4) & 15;
         int32_t size = entry & 15;
-        if (length == 0 || size == 0 || length + size > kFastBits) {
+        if (length == 0 || length + size > kFastBits) {
+            continue;
+        }
+        if (size == 0) {
+            // Zero runs of 16 and the end of the block (any other run of size 0 ends it too).
+            fastAc_[bits] = (run == 15 ? 15 : kEndOfBlockStep) << 8 | length;
             continue;
         }
         uint32_t magnitude = (bits >> (kFastBits - length - size)) & ((1u << size) - 1);
         int32_t value = ExtendJPEGValue(magnitude, size);
-        if (value >= -128 && value <= 127) {
-            fastAc_[bits] = int16_t(value * 256 + (run << 4) + length + size);
-        }
+        fastAc_[bits] = int32_t(uint32_t(value) << 16) | run << 8 | (length + size);
     }
 }
 
@@ -101,30 +105,6 @@ uint64_t ZJPEGBitReader::LoadBigEndian(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
     return __builtin_bswap64(v);
-}
-
-void ZJPEGBitReader::RefillSlowly() {
-    while (count_ < 56) {
-        uint32_t byte = 0;
-        if (!stopped_ && next_ < size_) {
-            byte = data_[next_];
-            if (byte != 0xFF) {
-                next_ += 1;
-            } else if (next_ + 1 < size_ && data_[next_ + 1] == 0) {
-                next_ += 2;  // a stuffed 0xFF
-            } else {
-                byte = 0;
-                stopped_ = true;  // a marker, or fill bytes before one
-            }
-        } else {
-            stopped_ = true;
-        }
-        if (stopped_) {
-            padding_ += 8;
-        }
-        bits_ |= uint64_t(byte) << (56 - count_);
-        count_ += 8;
-    }
 }
 
 int32_t ZJPEGBitReader::NextMarker() {

@@ -9,7 +9,7 @@
 // next kFastBits bits; longer codes are found by comparing the next 16 bits with each length's limit.
 class ZJPEGHuffmanTable {
   public:
-    static constexpr int32_t kFastBits = 9;
+    static constexpr int32_t kFastBits = 10;
     static constexpr int32_t kMaxSymbols = 256;
 
     enum class Kind { kDC, kAC };
@@ -23,9 +23,10 @@ class ZJPEGHuffmanTable {
     // Entry of the fast table for the next kFastBits bits: the code's length in the high byte and its
     // symbol in the low byte; 0 when the code is longer (or undefined).
     uint16_t Fast(uint32_t nextBits) const { return fast_[nextBits]; }
-    // AC only: for a code and its value that both fit in kFastBits bits, the value (bits 8..15, signed),
-    // the zero run (bits 4..7) and the bits taken by code and value together (bits 0..3); else 0.
-    int16_t FastAc(uint32_t nextBits) const { return fastAc_[nextBits]; }
+    // AC only: for a code and its value that both fit in kFastBits bits, the value (bits 16..31,
+    // signed), the coefficients to step over before it (bits 8..15) and the bits taken by code and value
+    // together (bits 0..7); else 0. The end of block steps over 64 and sixteen zeros over 15, value 0.
+    int32_t FastAc(uint32_t nextBits) const { return fastAc_[nextBits]; }
     // The symbol of a code longer than kFastBits at the top of next16, and its length; length 0 for a
     // code that no symbol has.
     uint8_t DecodeLong(uint32_t next16, int32_t& length) const;
@@ -41,7 +42,7 @@ class ZJPEGHuffmanTable {
     int32_t limit_[17] = {};
     int32_t offset_[17] = {};
     uint16_t fast_[1 << kFastBits] = {};
-    int16_t fastAc_[1 << kFastBits] = {};
+    int32_t fastAc_[1 << kFastBits] = {};
 };
 
 // The value of an s-bit magnitude as JPEG sends it: a leading 0 bit means a negative value.
@@ -119,3 +120,28 @@ class ZJPEGBitReader {
     int32_t padding_ = 0;
     bool stopped_ = false;
 };
+
+// Inline, as all of the reader is, so that a decoder's local copy can live in registers.
+inline void ZJPEGBitReader::RefillSlowly() {
+    while (count_ < 56) {
+        uint32_t byte = 0;
+        if (!stopped_ && next_ < size_) {
+            byte = data_[next_];
+            if (byte != 0xFF) {
+                next_ += 1;
+            } else if (next_ + 1 < size_ && data_[next_ + 1] == 0) {
+                next_ += 2;  // a stuffed 0xFF
+            } else {
+                byte = 0;
+                stopped_ = true;  // a marker, or fill bytes before one
+            }
+        } else {
+            stopped_ = true;
+        }
+        if (stopped_) {
+            padding_ += 8;
+        }
+        bits_ |= uint64_t(byte) << (56 - count_);
+        count_ += 8;
+    }
+}

@@ -47,9 +47,10 @@ inline Lanes operator*(Lanes a, Lanes b) {
     return Lanes(_mm_mul_ps(a.v, b.v));
 }
 
-// One eight-point transform: in and out may not overlap.
+// One eight-point transform: in and out may not overlap. Always inlined, so that the vector routine keeps
+// its lanes in registers.
 template <class V>
-void Transform(const V* in, V* out, const Multipliers& m) {
+__attribute__((always_inline)) inline void Transform(const V* in, V* out, const Multipliers& m) {
     // Even part.
     V z2 = in[2];
     V z3 = in[6];
@@ -114,7 +115,7 @@ void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
 
 // block[r][h]: row r, columns 4h .. 4h + 3. Makes in[k] of lane group g hold element k of the four rows
 // or columns 4g .. 4g + 3 that the next pass takes.
-void TransposeBlock(Lanes block[8][2], Lanes in[2][8]) {
+__attribute__((always_inline)) inline void TransposeBlock(Lanes block[8][2], Lanes in[2][8]) {
     for (int32_t g = 0; g < 2; ++g) {
         for (int32_t h = 0; h < 2; ++h) {
             Lanes a = block[4 * g][h], b = block[4 * g + 1][h], c = block[4 * g + 2][h],
@@ -176,7 +177,19 @@ void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out,
     TransposeBlock(block, in);
     Lanes rows[2][8];
     Transform(in[0], rows[0], kRowPass);
-    Transform(in[1], rows[1], kRowPass);
+    // Rows 4 .. 7 are often all zero; their outputs are zero then, as the plain routine's are.
+    __m128i lower = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 32)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 40)));
+    lower = _mm_or_si128(lower,
+                         _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 48)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 56))));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(lower, _mm_setzero_si128())) == 0xFFFF) {
+        for (Lanes& l : rows[1]) {
+            l = Lanes(_mm_setzero_ps());
+        }
+    } else {
+        Transform(in[1], rows[1], kRowPass);
+    }
     // rows[g][k]: element k of rows 4g .. 4g + 3; back to block[r][h] to transpose once more.
     for (int32_t g = 0; g < 2; ++g) {
         for (int32_t k = 0; k < 8; ++k) {

@@ -28,6 +28,54 @@ inline int32_t DecodeSymbol(ZJPEGBitReader& reader, const ZJPEGHuffmanTable& tab
 ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data, size_t size)
     : frame_(frame), reader_(data, size, frame.scanStart), mcusLeft_(frame.restartInterval) {}
 
+int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const ZJPEGHuffmanTable& dc,
+                                      const ZJPEGHuffmanTable& ac, int16_t& predictor) {
+    // A local copy, so that the compiler keeps the bit buffer in registers.
+    ZJPEGBitReader reader = source;
+    if (reader.Count() < kCoefficientBits) {
+        reader.Refill();
+    }
+    int32_t size = DecodeSymbol(reader, dc);
+    int32_t difference = size != 0 ? ExtendJPEGValue(reader.Take(size), size) : 0;
+    // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
+    predictor = int16_t(predictor + difference);
+    block[0] = predictor;
+    int32_t last = 0;
+    for (int32_t k = 1; k < 64; ++k) {
+        if (reader.Count() < kCoefficientBits) {
+            reader.Refill();
+        }
+        int32_t fast = ac.FastAc(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
+        if (fast != 0) {
+            k += (fast >> 8) & 255;
+            reader.Skip(fast & 255);
+            if (k < 64) {
+                block[kJPEGNaturalOrder[k]] = int16_t(fast >> 16);
+                last = k;
+            }
+            continue;
+        }
+        int32_t symbol = DecodeSymbol(reader, ac);
+        int32_t run = symbol >> 4;
+        size = symbol & 15;
+        if (size == 0) {
+            if (run != 15) {
+                break;  // end of block
+            }
+            k += 15;  // sixteen zeros
+            continue;
+        }
+        k += run;
+        int32_t value = ExtendJPEGValue(reader.Take(size), size);
+        if (k < 64) {
+            block[kJPEGNaturalOrder[k]] = int16_t(value);
+            last = k;
+        }
+    }
+    source = reader;
+    return last;
+}
+
 void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
     if (frame_.restartInterval > 0) {
         if (mcusLeft_ == 0) {
@@ -40,15 +88,12 @@ void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
     if (stalled_ || finished_) {
         return;
     }
-    // A local copy lets the compiler keep the bit buffer in registers across the blocks.
-    ZJPEGBitReader reader = reader_;
     for (int32_t b = 0; b < frame_.blocksPerMcu; ++b) {
         int32_t slot = frame_.mcuBlocks[b].component;
         const ZJPEGComponent& c = frame_.components[slot];
         lastIndex[b] = uint8_t(
-            DecodeBlock(reader, blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
+            DecodeBlock(reader_, blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
     }
-    reader_ = reader;
     // Zeros taken as data: the rest of this interval cannot be trusted.
     if (reader_.Overdrawn()) {
         stalled_ = true;
@@ -94,49 +139,4 @@ void ZJPEGScanDecoder::BeginInterval() {
         lostIntervals_ = lost - 1;
         resumeAfterLost_ = true;
     }
-}
-
-int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& reader, int16_t* block, const ZJPEGHuffmanTable& dc,
-                                      const ZJPEGHuffmanTable& ac, int16_t& predictor) {
-    if (reader.Count() < kCoefficientBits) {
-        reader.Refill();
-    }
-    int32_t size = DecodeSymbol(reader, dc);
-    int32_t difference = size != 0 ? ExtendJPEGValue(reader.Take(size), size) : 0;
-    // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
-    predictor = int16_t(predictor + difference);
-    block[0] = predictor;
-    int32_t last = 0;
-    for (int32_t k = 1; k < 64; ++k) {
-        if (reader.Count() < kCoefficientBits) {
-            reader.Refill();
-        }
-        int32_t fast = ac.FastAc(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
-        if (fast != 0) {
-            k += (fast >> 4) & 15;
-            reader.Skip(fast & 15);
-            if (k < 64) {
-                block[kJPEGNaturalOrder[k]] = int16_t(fast >> 8);
-                last = k;
-            }
-            continue;
-        }
-        int32_t symbol = DecodeSymbol(reader, ac);
-        int32_t run = symbol >> 4;
-        size = symbol & 15;
-        if (size == 0) {
-            if (run != 15) {
-                break;  // end of block
-            }
-            k += 15;  // sixteen zeros
-            continue;
-        }
-        k += run;
-        int32_t value = ExtendJPEGValue(reader.Take(size), size);
-        if (k < 64) {
-            block[kJPEGNaturalOrder[k]] = int16_t(value);
-            last = k;
-        }
-    }
-    return last;
 }
