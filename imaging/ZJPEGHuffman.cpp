@@ -101,12 +101,6 @@ uint8_t ZJPEGHuffmanTable::DecodeLong(uint32_t next16, int32_t& length) const {
     return 0;
 }
 
-uint64_t ZJPEGBitReader::LoadBigEndian(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return __builtin_bswap64(v);
-}
-
 int32_t ZJPEGBitReader::NextMarker() {
     size_t i = next_;
     while (i + 1 < size_) {

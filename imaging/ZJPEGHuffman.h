@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // One decoding table. Codes of up to kFastBits bits are found with one look at a table indexed by the
 // next kFastBits bits; longer codes are found by comparing the next 16 bits with each length's limit.
@@ -103,7 +104,11 @@ class ZJPEGBitReader {
     size_t Position() const { return next_; }
 
   private:
-    static uint64_t LoadBigEndian(const uint8_t* p);
+    static uint64_t LoadBigEndian(const uint8_t* p) {
+        uint64_t v;
+        std::memcpy(&v, p, sizeof v);
+        return __builtin_bswap64(v);
+    }
     static bool HasNoFF(uint64_t word) {
         uint64_t inverted = ~word;  // a 0xFF byte becomes a zero byte
         return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0;

@@ -2,33 +2,14 @@
 
 #include <emmintrin.h>
 
+#include "imaging/ZJPEGIdctTransform.h"
+
 namespace jpegidct {
 namespace {
 
-// The multipliers of one pass; the column pass divides each by 8, which in binary floating point changes
-// no digit, so both passes round alike.
-struct Multipliers {
-    float dc, c0298, c0390, c0541, c0765, c0899, c1175, c1501, c1847, c1961, c2053, c2562, c3072;
-};
-
-constexpr Multipliers Scaled(float s) {
-    return {s,
-            0.298631336f * s,
-            0.390180644f * s,
-            0.541196100f * s,
-            0.765366865f * s,
-            0.899976223f * s,
-            1.175875602f * s,
-            1.501321110f * s,
-            1.847759065f * s,
-            1.961570560f * s,
-            2.053119869f * s,
-            2.562915447f * s,
-            3.072711026f * s};
-}
-
-constexpr Multipliers kRowPass = Scaled(1.0f);
-constexpr Multipliers kColumnPass = Scaled(0.125f);
+using transform::kColumnPass;
+using transform::kRowPass;
+using transform::Transform;
 
 // Four floats with the arithmetic of one: the vector routine runs the very template the plain one runs.
 struct Lanes {
@@ -45,56 +26,6 @@ inline Lanes operator-(Lanes a, Lanes b) {
 }
 inline Lanes operator*(Lanes a, Lanes b) {
     return Lanes(_mm_mul_ps(a.v, b.v));
-}
-
-// One eight-point transform: in and out may not overlap. Always inlined, so that the vector routine keeps
-// its lanes in registers.
-template <class V>
-__attribute__((always_inline)) inline void Transform(const V* in, V* out, const Multipliers& m) {
-    // Even part.
-    V z2 = in[2];
-    V z3 = in[6];
-    V z1 = (z2 + z3) * V(m.c0541);
-    V tmp2 = z1 + z3 * V(-m.c1847);
-    V tmp3 = z1 + z2 * V(m.c0765);
-    V tmp0 = (in[0] + in[4]) * V(m.dc);
-    V tmp1 = (in[0] - in[4]) * V(m.dc);
-    V tmp10 = tmp0 + tmp3;
-    V tmp13 = tmp0 - tmp3;
-    V tmp11 = tmp1 + tmp2;
-    V tmp12 = tmp1 - tmp2;
-    // Odd part.
-    V t0 = in[7];
-    V t1 = in[5];
-    V t2 = in[3];
-    V t3 = in[1];
-    V s1 = t0 + t3;
-    V s2 = t1 + t2;
-    V s3 = t0 + t2;
-    V s4 = t1 + t3;
-    V s5 = (s3 + s4) * V(m.c1175);
-    t0 = t0 * V(m.c0298);
-    t1 = t1 * V(m.c2053);
-    t2 = t2 * V(m.c3072);
-    t3 = t3 * V(m.c1501);
-    s1 = s1 * V(-m.c0899);
-    s2 = s2 * V(-m.c2562);
-    s3 = s3 * V(-m.c1961);
-    s4 = s4 * V(-m.c0390);
-    s3 = s3 + s5;
-    s4 = s4 + s5;
-    t0 = t0 + s1 + s3;
-    t1 = t1 + s2 + s4;
-    t2 = t2 + s2 + s3;
-    t3 = t3 + s1 + s4;
-    out[0] = tmp10 + t3;
-    out[7] = tmp10 - t3;
-    out[1] = tmp11 + t2;
-    out[6] = tmp11 - t2;
-    out[2] = tmp12 + t1;
-    out[5] = tmp12 - t1;
-    out[3] = tmp13 + t0;
-    out[4] = tmp13 - t0;
 }
 
 // Dequantised coefficients as floats: the product of two values that floats hold exactly, rounded once,
@@ -116,7 +47,9 @@ void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
 // block[r][h]: row r, columns 4h .. 4h + 3. Makes in[k] of lane group g hold element k of the four rows
 // or columns 4g .. 4g + 3 that the next pass takes.
 __attribute__((always_inline)) inline void TransposeBlock(Lanes block[8][2], Lanes in[2][8]) {
+#pragma GCC unroll 8
     for (int32_t g = 0; g < 2; ++g) {
+#pragma GCC unroll 8
         for (int32_t h = 0; h < 2; ++h) {
             Lanes a = block[4 * g][h], b = block[4 * g + 1][h], c = block[4 * g + 2][h],
                   d = block[4 * g + 3][h];
@@ -165,6 +98,7 @@ void InverseDctPlain(const int16_t* coefficients, const float* quant, float* out
 
 void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias) {
     Lanes block[8][2];
+#pragma GCC unroll 8
     for (int32_t r = 0; r < 8; ++r) {
         __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
         __m128i low, high;
@@ -190,8 +124,10 @@ void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out,
     } else {
         Transform(in[1], rows[1], kRowPass);
     }
-    // rows[g][k]: element k of rows 4g .. 4g + 3; back to block[r][h] to transpose once more.
+// rows[g][k]: element k of rows 4g .. 4g + 3; back to block[r][h] to transpose once more.
+#pragma GCC unroll 8
     for (int32_t g = 0; g < 2; ++g) {
+#pragma GCC unroll 8
         for (int32_t k = 0; k < 8; ++k) {
             block[k][g] = rows[g][k];
         }
@@ -202,6 +138,7 @@ void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out,
     Transform(in[0], columns[0], kColumnPass);
     Transform(in[1], columns[1], kColumnPass);
     Lanes add(bias);
+#pragma GCC unroll 8
     for (int32_t k = 0; k < 8; ++k) {
         _mm_storeu_ps(out + k * stride, (columns[0][k] + add).v);
         _mm_storeu_ps(out + k * stride + 4, (columns[1][k] + add).v);
@@ -217,6 +154,19 @@ void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* ou
         for (int32_t c = 0; c < 8; ++c) {
             out[r * stride + c] = value;
         }
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+void InverseDct(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias) {
+    if (HasAvx2()) {
+        InverseDctAvx2(coefficients, quant, out, stride, bias);
+    } else {
+        InverseDctSse2(coefficients, quant, out, stride, bias);
     }
 }
 

@@ -17,10 +17,10 @@ void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out,
 void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
                       float bias);
 
-// The routine the decoder uses.
-inline void InverseDct(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
-                       float bias) {
-    InverseDctSse2(coefficients, quant, out, stride, bias);
-}
+// The same with AVX2, eight rows or columns at a time; only where the processor has AVX2 (HasAvx2).
+void InverseDctAvx2(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
+bool HasAvx2();
+// The fastest routine this processor runs.
+void InverseDct(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
 
 }  // namespace jpegidct

@@ -261,6 +261,12 @@ TEST(JpegParts, InverseDctRoutinesAgreeBitForBitAndWithTheDefinition) {
         for (int32_t i = 0; i < 64; ++i) {
             ASSERT_EQ(plain[i], vector[i]) << round << " " << i;
         }
+        if (jpegidct::HasAvx2()) {
+            jpegidct::InverseDctAvx2(coefficients, quant, vector, 8, bias);
+            for (int32_t i = 0; i < 64; ++i) {
+                ASSERT_EQ(plain[i], vector[i]) << "AVX2 " << round << " " << i;
+            }
+        }
         if (shape == 0) {
             float dcOnly[64];
             jpegidct::InverseDctDcOnly(coefficients, quant, dcOnly, 8, bias);
