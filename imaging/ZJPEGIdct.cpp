@@ -145,6 +145,16 @@ void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out,
     }
 }
 
+bool HasOnlyDc(const int16_t* coefficients) {
+    // The DC term is masked out of the first eight.
+    __m128i any = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients)),
+                                _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
+    for (int32_t r = 1; r < 8; ++r) {
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r)));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+}
+
 void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
                       float bias) {
     // Every other input is 0: each pass passes the DC term through unchanged but for the column pass's

@@ -13,6 +13,8 @@ namespace jpegidct {
 // Writes 8 rows of 8 samples, stride floats apart, each plus bias.
 void InverseDctPlain(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
 void InverseDctSse2(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
+// True when every coefficient but the DC term is 0.
+bool HasOnlyDc(const int16_t* coefficients);
 // A block whose only coefficient is the DC term: every sample is the same.
 void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
                       float bias);

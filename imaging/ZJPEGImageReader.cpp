@@ -117,7 +117,7 @@ class McuRowDecoder {
     jpegcolor::SampleRow RowAt(int32_t line, int32_t y);
 
   private:
-    void Reconstruct(const int16_t* block, int32_t lastIndex, const ZJPEGMcuBlock& where, int32_t column);
+    void Reconstruct(const int16_t* block, const ZJPEGMcuBlock& where, int32_t column);
     void WidenChroma(int32_t line, int32_t y);
 
     const ZJPEGFrame& frame_;
@@ -163,17 +163,15 @@ void McuRowDecoder::DecodeRow() {
     }
     ++rowsDecoded_;
     int16_t blocks[ZJPEGFrame::kMaxMcuBlocks][64];
-    uint8_t lastIndex[ZJPEGFrame::kMaxMcuBlocks];
     for (int32_t column = 0; column < frame_.mcuColumns; ++column) {
-        scan_.DecodeMcu(blocks, lastIndex);
+        scan_.DecodeMcu(blocks);
         for (int32_t b = 0; b < frame_.blocksPerMcu; ++b) {
-            Reconstruct(blocks[b], lastIndex[b], frame_.mcuBlocks[b], column);
+            Reconstruct(blocks[b], frame_.mcuBlocks[b], column);
         }
     }
 }
 
-void McuRowDecoder::Reconstruct(const int16_t* block, int32_t lastIndex, const ZJPEGMcuBlock& where,
-                                int32_t column) {
+void McuRowDecoder::Reconstruct(const int16_t* block, const ZJPEGMcuBlock& where, int32_t column) {
     int32_t slot = where.component;
     const ZJPEGComponent& c = frame_.components[slot];
     int32_t stride = strides_[slot];
@@ -181,7 +179,7 @@ void McuRowDecoder::Reconstruct(const int16_t* block, int32_t lastIndex, const Z
                  size_t(8 * (column * c.horizontal + where.x));
     // Luma is stored level-shifted; chroma stays centred on 0.
     float bias = slot == 0 ? 128.0f : 0.0f;
-    if (lastIndex == 0) {
+    if (jpegidct::HasOnlyDc(block)) {
         jpegidct::InverseDctDcOnly(block, quant_[slot], out, stride, bias);
     } else {
         jpegidct::InverseDct(block, quant_[slot], out, stride, bias);

@@ -28,8 +28,8 @@ inline int32_t DecodeSymbol(ZJPEGBitReader& reader, const ZJPEGHuffmanTable& tab
 ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data, size_t size)
     : frame_(frame), reader_(data, size, frame.scanStart), mcusLeft_(frame.restartInterval) {}
 
-int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const ZJPEGHuffmanTable& dc,
-                                      const ZJPEGHuffmanTable& ac, int16_t& predictor) {
+void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const ZJPEGHuffmanTable& dc,
+                                   const ZJPEGHuffmanTable& ac, int16_t& predictor) {
     // A local copy, so that the compiler keeps the bit buffer in registers.
     ZJPEGBitReader reader = source;
     if (reader.Count() < kCoefficientBits) {
@@ -40,7 +40,6 @@ int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, co
     // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
     predictor = int16_t(predictor + difference);
     block[0] = predictor;
-    int32_t last = 0;
     for (int32_t k = 1; k < 64; ++k) {
         if (reader.Count() < kCoefficientBits) {
             reader.Refill();
@@ -51,7 +50,6 @@ int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, co
             reader.Skip(fast & 255);
             if (k < 64) {
                 block[kJPEGNaturalOrder[k]] = int16_t(fast >> 16);
-                last = k;
             }
             continue;
         }
@@ -69,14 +67,12 @@ int32_t ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, co
         int32_t value = ExtendJPEGValue(reader.Take(size), size);
         if (k < 64) {
             block[kJPEGNaturalOrder[k]] = int16_t(value);
-            last = k;
         }
     }
     source = reader;
-    return last;
 }
 
-void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
+void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64]) {
     if (frame_.restartInterval > 0) {
         if (mcusLeft_ == 0) {
             BeginInterval();
@@ -84,15 +80,13 @@ void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex) {
         --mcusLeft_;
     }
     std::memset(blocks, 0, sizeof(blocks[0]) * size_t(frame_.blocksPerMcu));
-    std::memset(lastIndex, 0, size_t(frame_.blocksPerMcu));
     if (stalled_ || finished_) {
         return;
     }
     for (int32_t b = 0; b < frame_.blocksPerMcu; ++b) {
         int32_t slot = frame_.mcuBlocks[b].component;
         const ZJPEGComponent& c = frame_.components[slot];
-        lastIndex[b] = uint8_t(
-            DecodeBlock(reader_, blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]));
+        DecodeBlock(reader_, blocks[b], frame_.dc[c.dcTable], frame_.ac[c.acTable], predictors_[slot]);
     }
     // Zeros taken as data: the rest of this interval cannot be trusted.
     if (reader_.Overdrawn()) {

@@ -16,9 +16,8 @@ class ZJPEGScanDecoder {
     ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data, size_t size);
 
     // Decodes the next MCU into blocks[0 .. blocksPerMcu - 1] (in the frame's MCU block order), each 64
-    // coefficients in natural order. lastIndex[b] is the zig-zag index of block b's last coefficient
-    // that may be non-zero (0: the DC term alone).
-    void DecodeMcu(int16_t (*blocks)[64], uint8_t* lastIndex);
+    // coefficients in natural order.
+    void DecodeMcu(int16_t (*blocks)[64]);
 
     // True once the data ended or went bad before the current restart interval was complete.
     bool IsStalled() const { return stalled_; }
@@ -26,9 +25,9 @@ class ZJPEGScanDecoder {
   private:
     void BeginInterval();
     void ResetPredictors();
-    // Decodes one block's coefficients; returns the zig-zag index of the last one written.
-    static int32_t DecodeBlock(ZJPEGBitReader& reader, int16_t* block, const ZJPEGHuffmanTable& dc,
-                               const ZJPEGHuffmanTable& ac, int16_t& predictor);
+    // Decodes one block's coefficients into a cleared block.
+    static void DecodeBlock(ZJPEGBitReader& reader, int16_t* block, const ZJPEGHuffmanTable& dc,
+                            const ZJPEGHuffmanTable& ac, int16_t& predictor);
 
     const ZJPEGFrame& frame_;
     ZJPEGBitReader reader_;
