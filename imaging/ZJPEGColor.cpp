@@ -1,6 +1,11 @@
 #include "imaging/ZJPEGColor.h"
 
+// GCC 12's AVX-512 intrinsics warn about their own undefined fill values when inlined; the warning is
+// silenced for the header's lines only.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
 #include "graphics/ZDitherer.h"
 
@@ -99,50 +104,112 @@ int32_t WriteEights(const SampleRow& row, uint8_t* out, const ZByteOrder& order)
     return i;
 }
 
-// ---- AVX2: four doubles per operation, otherwise as the SSE2 routine
+// ---- AVX2 and AVX-512: the channels as 32-bit integers in 0..255, shifted into their bytes
 
-__attribute__((target("avx2"))) __m128i TruncateAvx2(__m256d v) {
+// The shift of each channel's byte in a pixel.
+struct Shifts {
+    __m128i r, g, b;
+};
+
+Shifts ShiftsOf(const ZByteOrder& order) {
+    return {_mm_cvtsi32_si128(8 * order.r), _mm_cvtsi32_si128(8 * order.g), _mm_cvtsi32_si128(8 * order.b)};
+}
+
+// Four doubles cut to 255 and truncated; values far below 0 become the smallest integer, which the
+// caller raises to 0 with the rest of the negative ones.
+__attribute__((target("avx2"), always_inline)) inline __m128i TruncateAvx2(__m256d v) {
     return _mm256_cvttpd_epi32(_mm256_min_pd(v, _mm256_set1_pd(255.0)));
 }
 
-__attribute__((target("avx2"))) __m256d LoadDoubles(const float* p) {
+__attribute__((target("avx2"), always_inline)) inline __m256d LoadDoubles(const float* p) {
     return _mm256_cvtps_pd(_mm_loadu_ps(p));
 }
 
-template <bool Grey>
-__attribute__((target("avx2"))) Channels EightPixelsAvx2(const SampleRow& row, int32_t i) {
-    __m256d y0 = LoadDoubles(row.y + i);
-    __m256d y1 = LoadDoubles(row.y + i + 4);
-    if constexpr (Grey) {
-        __m128i v = Bytes8(TruncateAvx2(y0), TruncateAvx2(y1));
-        return {v, v, v};
-    } else {
-        __m256d cb0 = LoadDoubles(row.cb + i);
-        __m256d cb1 = LoadDoubles(row.cb + i + 4);
-        __m256d cr0 = LoadDoubles(row.cr + i);
-        __m256d cr1 = LoadDoubles(row.cr + i + 4);
-        const __m256d kCrToR = _mm256_set1_pd(1.403);
-        const __m256d kCbToG = _mm256_set1_pd(0.344);
-        const __m256d kCrToG = _mm256_set1_pd(0.714);
-        const __m256d kCbToB = _mm256_set1_pd(1.773);
-        __m128i r = Bytes8(TruncateAvx2(_mm256_add_pd(y0, _mm256_mul_pd(kCrToR, cr0))),
-                           TruncateAvx2(_mm256_add_pd(y1, _mm256_mul_pd(kCrToR, cr1))));
-        __m128i g = Bytes8(TruncateAvx2(_mm256_sub_pd(_mm256_sub_pd(y0, _mm256_mul_pd(kCbToG, cb0)),
-                                                      _mm256_mul_pd(kCrToG, cr0))),
-                           TruncateAvx2(_mm256_sub_pd(_mm256_sub_pd(y1, _mm256_mul_pd(kCbToG, cb1)),
-                                                      _mm256_mul_pd(kCrToG, cr1))));
-        __m128i b = Bytes8(TruncateAvx2(_mm256_add_pd(y0, _mm256_mul_pd(kCbToB, cb0))),
-                           TruncateAvx2(_mm256_add_pd(y1, _mm256_mul_pd(kCbToB, cb1))));
-        return {r, g, b};
-    }
+// Eight channel values as integers in 0..255.
+__attribute__((target("avx2"), always_inline)) inline __m256i Channel8(__m256d first4, __m256d next4) {
+    __m256i all = _mm256_set_m128i(TruncateAvx2(next4), TruncateAvx2(first4));
+    return _mm256_max_epi32(all, _mm256_setzero_si256());
 }
 
 template <bool Grey>
 __attribute__((target("avx2"))) int32_t WriteEightsAvx2(const SampleRow& row, uint8_t* out,
                                                         const ZByteOrder& order) {
+    const Shifts shift = ShiftsOf(order);
+    const __m256d kCrToR = _mm256_set1_pd(1.403);
+    const __m256d kCbToG = _mm256_set1_pd(0.344);
+    const __m256d kCrToG = _mm256_set1_pd(0.714);
+    const __m256d kCbToB = _mm256_set1_pd(1.773);
     int32_t i = 0;
     for (; i + 8 <= row.width; i += 8) {
-        StorePixels(EightPixelsAvx2<Grey>(row, i), order, out + 4 * i);
+        __m256d y0 = LoadDoubles(row.y + i);
+        __m256d y1 = LoadDoubles(row.y + i + 4);
+        __m256i r, g, b;
+        if constexpr (Grey) {
+            r = g = b = Channel8(y0, y1);
+        } else {
+            __m256d cb0 = LoadDoubles(row.cb + i);
+            __m256d cb1 = LoadDoubles(row.cb + i + 4);
+            __m256d cr0 = LoadDoubles(row.cr + i);
+            __m256d cr1 = LoadDoubles(row.cr + i + 4);
+            r = Channel8(_mm256_add_pd(y0, _mm256_mul_pd(kCrToR, cr0)),
+                         _mm256_add_pd(y1, _mm256_mul_pd(kCrToR, cr1)));
+            g = Channel8(
+                _mm256_sub_pd(_mm256_sub_pd(y0, _mm256_mul_pd(kCbToG, cb0)), _mm256_mul_pd(kCrToG, cr0)),
+                _mm256_sub_pd(_mm256_sub_pd(y1, _mm256_mul_pd(kCbToG, cb1)), _mm256_mul_pd(kCrToG, cr1)));
+            b = Channel8(_mm256_add_pd(y0, _mm256_mul_pd(kCbToB, cb0)),
+                         _mm256_add_pd(y1, _mm256_mul_pd(kCbToB, cb1)));
+        }
+        __m256i pixels = _mm256_or_si256(_mm256_sll_epi32(r, shift.r), _mm256_sll_epi32(g, shift.g));
+        pixels = _mm256_or_si256(pixels, _mm256_sll_epi32(b, shift.b));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i), pixels);
+    }
+    return i;
+}
+
+__attribute__((target("avx512f"), always_inline)) inline __m512d LoadDoubles8(const float* p) {
+    return _mm512_cvtps_pd(_mm256_loadu_ps(p));
+}
+
+// Sixteen channel values as integers in 0..255, as Channel8.
+__attribute__((target("avx512f"), always_inline)) inline __m512i Channel16(__m512d first8, __m512d next8) {
+    const __m512d top = _mm512_set1_pd(255.0);
+    __m256i low = _mm512_cvttpd_epi32(_mm512_min_pd(first8, top));
+    __m256i high = _mm512_cvttpd_epi32(_mm512_min_pd(next8, top));
+    __m512i all = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+    return _mm512_max_epi32(all, _mm512_setzero_si512());
+}
+
+template <bool Grey>
+__attribute__((target("avx512f"))) int32_t WriteSixteens(const SampleRow& row, uint8_t* out,
+                                                         const ZByteOrder& order) {
+    const Shifts shift = ShiftsOf(order);
+    const __m512d kCrToR = _mm512_set1_pd(1.403);
+    const __m512d kCbToG = _mm512_set1_pd(0.344);
+    const __m512d kCrToG = _mm512_set1_pd(0.714);
+    const __m512d kCbToB = _mm512_set1_pd(1.773);
+    int32_t i = 0;
+    for (; i + 16 <= row.width; i += 16) {
+        __m512d y0 = LoadDoubles8(row.y + i);
+        __m512d y1 = LoadDoubles8(row.y + i + 8);
+        __m512i r, g, b;
+        if constexpr (Grey) {
+            r = g = b = Channel16(y0, y1);
+        } else {
+            __m512d cb0 = LoadDoubles8(row.cb + i);
+            __m512d cb1 = LoadDoubles8(row.cb + i + 8);
+            __m512d cr0 = LoadDoubles8(row.cr + i);
+            __m512d cr1 = LoadDoubles8(row.cr + i + 8);
+            r = Channel16(_mm512_add_pd(y0, _mm512_mul_pd(kCrToR, cr0)),
+                          _mm512_add_pd(y1, _mm512_mul_pd(kCrToR, cr1)));
+            g = Channel16(
+                _mm512_sub_pd(_mm512_sub_pd(y0, _mm512_mul_pd(kCbToG, cb0)), _mm512_mul_pd(kCrToG, cr0)),
+                _mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(kCbToG, cb1)), _mm512_mul_pd(kCrToG, cr1)));
+            b = Channel16(_mm512_add_pd(y0, _mm512_mul_pd(kCbToB, cb0)),
+                          _mm512_add_pd(y1, _mm512_mul_pd(kCbToB, cb1)));
+        }
+        __m512i pixels = _mm512_or_si512(_mm512_sll_epi32(r, shift.r), _mm512_sll_epi32(g, shift.g));
+        pixels = _mm512_or_si512(pixels, _mm512_sll_epi32(b, shift.b));
+        _mm512_storeu_si512(out + 4 * i, pixels);
     }
     return i;
 }
@@ -208,13 +275,26 @@ void WriteRow32Avx2(const SampleRow& row, uint8_t* out, const ZByteOrder& order)
     WriteRest(row, i, out, order);
 }
 
+void WriteRow32Avx512(const SampleRow& row, uint8_t* out, const ZByteOrder& order) {
+    int32_t i =
+        row.cb == nullptr ? WriteSixteens<true>(row, out, order) : WriteSixteens<false>(row, out, order);
+    WriteRest(row, i, out, order);
+}
+
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+}
+
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 }
 
 void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order) {
-    if (HasAvx2()) {
+    if (HasAvx512()) {
+        WriteRow32Avx512(row, out, order);
+    } else if (HasAvx2()) {
         WriteRow32Avx2(row, out, order);
     } else {
         WriteRow32Sse2(row, out, order);

@@ -63,6 +63,9 @@ void WriteRow32Sse2(const SampleRow& row, uint8_t* out, const ZByteOrder& order)
 // The same with AVX2, four doubles at a time; only where the processor has AVX2 (HasAvx2).
 void WriteRow32Avx2(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 bool HasAvx2();
+// The same with AVX-512, eight doubles at a time; only where HasAvx512.
+void WriteRow32Avx512(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
+bool HasAvx512();
 // The fastest of the three this processor runs.
 void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 void WriteRow24(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
