@@ -319,3 +319,24 @@ TEST(JpegParts, VectorColourConversionGivesThePlainBytesInEveryOrder) {
         }
     }
 }
+
+TEST(JpegParts, ChromaWideningAveragesWithTheSampleUpAndLeft) {
+    std::mt19937 random(3);
+    for (int32_t width : {1, 2, 3, 15, 16, 17, 33, 800, 803}) {
+        SCOPED_TRACE(width);
+        std::vector<float> line(size_t(width / 2 + 9)), above(line.size()), out(static_cast<size_t>(width));
+        for (size_t i = 0; i < line.size(); ++i) {
+            line[i] = float(int32_t(random() % 20000) - 10000) / 77.0f;
+            above[i] = float(int32_t(random() % 20000) - 10000) / 77.0f;
+        }
+        jpegcolor::WidenAveraged(line.data(), above.data(), out.data(), width);
+        for (int32_t x = 0; x < width; ++x) {
+            float expected = x == 0 ? line[0] : (line[size_t(x / 2)] + above[size_t((x - 1) / 2)]) * 0.5f;
+            ASSERT_EQ(out[size_t(x)], expected) << x;
+        }
+        jpegcolor::WidenNearest(line.data(), out.data(), width);
+        for (int32_t x = 0; x < width; ++x) {
+            ASSERT_EQ(out[size_t(x)], line[size_t(x / 2)]) << x;
+        }
+    }
+}
