@@ -57,45 +57,58 @@ inline int32_t ExtendJPEGValue(uint32_t bits, int32_t size) {
 // decoder can tell a truncated or corrupt stretch of data.
 class ZJPEGBitReader {
   public:
+    // The buffer itself: count bits, most significant first. A decoder's hot loop works on a copy of the
+    // window so that its two values stay in registers, and hands it to Refill and back with SetWindow.
+    struct Window {
+        uint64_t bits = 0;
+        int32_t count = 0;
+
+        uint32_t PeekBits(int32_t n) const { return uint32_t(bits >> (64 - n)); }
+        void Skip(int32_t n) {
+            bits <<= n;
+            count -= n;
+        }
+        // n in 1..16.
+        uint32_t Take(int32_t n) {
+            uint32_t v = PeekBits(n);
+            Skip(n);
+            return v;
+        }
+    };
+
     ZJPEGBitReader(const uint8_t* data, size_t size, size_t position)
         : data_(data), next_(position <= size ? position : size), size_(size) {}
 
-    // Makes at least 56 bits available (real or, when stopped, zero).
-    void Refill() {
+    // Makes at least 56 bits of window available (real or, when stopped, zero).
+    void Refill(Window& window) {
         if (size_ - next_ >= 8 && !stopped_) {
             uint64_t word = LoadBigEndian(data_ + next_);
             // No 0xFF among the eight bytes: they go in whole. Bytes beyond the ones counted sit below
             // the count and are written again, with the same bits, by the next refill.
             if (HasNoFF(word)) {
-                bits_ |= word >> count_;
-                next_ += size_t((63 - count_) >> 3);
-                count_ |= 56;
+                window.bits |= word >> window.count;
+                next_ += size_t((63 - window.count) >> 3);
+                window.count |= 56;
                 return;
             }
         }
-        RefillSlowly();
+        RefillSlowly(window);
     }
-    // The next 32 bits without taking them (count must be >= 32 for them all to be real).
-    uint32_t Peek32() const { return uint32_t(bits_ >> 32); }
-    uint32_t PeekBits(int32_t n) const { return uint32_t(bits_ >> (64 - n)); }
-    void Skip(int32_t n) {
-        bits_ <<= n;
-        count_ -= n;
-    }
-    // n in 1..16.
-    uint32_t Take(int32_t n) {
-        uint32_t v = PeekBits(n);
-        Skip(n);
-        return v;
-    }
-    int32_t Count() const { return count_; }
+    const Window& GetWindow() const { return window_; }
+    void SetWindow(const Window& window) { window_ = window; }
+
+    // The reader's own window, for decoders that need no copy.
+    void Refill() { Refill(window_); }
+    uint32_t PeekBits(int32_t n) const { return window_.PeekBits(n); }
+    void Skip(int32_t n) { window_.Skip(n); }
+    uint32_t Take(int32_t n) { return window_.Take(n); }
+    int32_t Count() const { return window_.count; }
 
     // True when more bits were taken than the data held before the reader stopped.
-    bool Overdrawn() const { return count_ < padding_; }
+    bool Overdrawn() const { return window_.count < padding_; }
     // Drops the bits held, as at a restart marker, where the data start again on a byte boundary.
     void DropBits() {
-        bits_ = 0;
-        count_ = 0;
+        window_ = Window();
         padding_ = 0;
     }
     // Steps over the rest of the current stretch of data to the next marker. Returns its code and moves
@@ -113,22 +126,21 @@ class ZJPEGBitReader {
         uint64_t inverted = ~word;  // a 0xFF byte becomes a zero byte
         return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0;
     }
-    void RefillSlowly();
+    void RefillSlowly(Window& window);
 
     const uint8_t* data_;
     size_t next_;
     size_t size_;
-    uint64_t bits_ = 0;
-    int32_t count_ = 0;
-    // Zero bits fed in after the reader stopped, at the bottom of the buffer: count_ - padding_ real bits
+    Window window_;
+    // Zero bits fed in after the reader stopped, at the bottom of the buffer: count - padding_ real bits
     // remain, and a negative difference means zeros were taken as data.
     int32_t padding_ = 0;
     bool stopped_ = false;
 };
 
-// Inline, as all of the reader is, so that a decoder's local copy can live in registers.
-inline void ZJPEGBitReader::RefillSlowly() {
-    while (count_ < 56) {
+// Inline, as all of the reader is, so that a decoder's window can live in registers.
+inline void ZJPEGBitReader::RefillSlowly(Window& window) {
+    while (window.count < 56) {
         uint32_t byte = 0;
         if (!stopped_ && next_ < size_) {
             byte = data_[next_];
@@ -146,7 +158,7 @@ inline void ZJPEGBitReader::RefillSlowly() {
         if (stopped_) {
             padding_ += 8;
         }
-        bits_ |= uint64_t(byte) << (56 - count_);
-        count_ += 8;
+        window.bits |= uint64_t(byte) << (56 - window.count);
+        window.count += 8;
     }
 }

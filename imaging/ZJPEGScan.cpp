@@ -10,7 +10,7 @@ constexpr int32_t kLastRestart = 0xD7;
 constexpr int32_t kCoefficientBits = 27;
 
 // The next Huffman symbol: one look at the fast table for short codes, the length limits for longer.
-inline int32_t DecodeSymbol(ZJPEGBitReader& reader, const ZJPEGHuffmanTable& table) {
+inline int32_t DecodeSymbol(ZJPEGBitReader::Window& reader, const ZJPEGHuffmanTable& table) {
     uint16_t entry = table.Fast(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
     if (entry != 0) {
         reader.Skip(entry >> 8);
@@ -30,10 +30,10 @@ ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data,
 
 void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const ZJPEGHuffmanTable& dc,
                                    const ZJPEGHuffmanTable& ac, int16_t& predictor) {
-    // A local copy, so that the compiler keeps the bit buffer in registers.
-    ZJPEGBitReader reader = source;
-    if (reader.Count() < kCoefficientBits) {
-        reader.Refill();
+    // A local window, so that the compiler keeps the bit buffer in registers.
+    ZJPEGBitReader::Window reader = source.GetWindow();
+    if (reader.count < kCoefficientBits) {
+        source.Refill(reader);
     }
     int32_t size = DecodeSymbol(reader, dc);
     int32_t difference = size != 0 ? ExtendJPEGValue(reader.Take(size), size) : 0;
@@ -41,8 +41,8 @@ void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const
     predictor = int16_t(predictor + difference);
     block[0] = predictor;
     for (int32_t k = 1; k < 64; ++k) {
-        if (reader.Count() < kCoefficientBits) {
-            reader.Refill();
+        if (reader.count < kCoefficientBits) {
+            source.Refill(reader);
         }
         int32_t fast = ac.FastAc(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
         if (fast != 0) {
@@ -69,7 +69,7 @@ void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const
             block[kJPEGNaturalOrder[k]] = int16_t(value);
         }
     }
-    source = reader;
+    source.SetWindow(reader);
 }
 
 void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64]) {
