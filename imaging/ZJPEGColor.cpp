@@ -8,6 +8,7 @@
 #pragma GCC diagnostic pop
 
 #include "graphics/ZDitherer.h"
+#include "imaging/ZJPEGCpu.h"
 
 namespace jpegcolor {
 namespace {
@@ -257,7 +258,7 @@ void WidenAveraged(const float* line, const float* above, float* out, int32_t wi
         out[1] = (line[0] + above[0]) * 0.5f;
         x = 2;
     }
-    if (HasAvx2()) {
+    if (jpegcpu::HasAvx2()) {
         x = WidenAveragedAvx2(line, above, out, x, width);
     }
     // Four samples give eight pixels: even ones average with the sample up and left, odd ones straight up.
@@ -302,20 +303,10 @@ void WriteRow32Avx512(const SampleRow& row, uint8_t* out, const ZByteOrder& orde
     WriteRest(row, i, out, order);
 }
 
-bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order) {
-    if (HasAvx512()) {
+    if (jpegcpu::HasAvx512()) {
         WriteRow32Avx512(row, out, order);
-    } else if (HasAvx2()) {
+    } else if (jpegcpu::HasAvx2()) {
         WriteRow32Avx2(row, out, order);
     } else {
         WriteRow32Sse2(row, out, order);

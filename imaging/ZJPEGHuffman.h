@@ -114,7 +114,6 @@ class ZJPEGBitReader {
     // Steps over the rest of the current stretch of data to the next marker. Returns its code and moves
     // behind it, clearing the stop; -1 when the data end first.
     int32_t NextMarker();
-    size_t Position() const { return next_; }
 
   private:
     static uint64_t LoadBigEndian(const uint8_t* p) {

@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include "imaging/ZJPEGCpu.h"
 #include "imaging/ZJPEGIdctTransform.h"
 
 namespace jpegidct {
@@ -167,13 +168,8 @@ void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* ou
     }
 }
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 void InverseDct(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias) {
-    if (HasAvx2()) {
+    if (jpegcpu::HasAvx2()) {
         InverseDctAvx2(coefficients, quant, out, stride, bias);
     } else {
         InverseDctSse2(coefficients, quant, out, stride, bias);

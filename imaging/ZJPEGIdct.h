@@ -19,9 +19,8 @@ bool HasOnlyDc(const int16_t* coefficients);
 void InverseDctDcOnly(const int16_t* coefficients, const float* quant, float* out, int32_t stride,
                       float bias);
 
-// The same with AVX2, eight rows or columns at a time; only where the processor has AVX2 (HasAvx2).
+// The same with AVX2, eight rows or columns at a time; only where jpegcpu::HasAvx2.
 void InverseDctAvx2(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
-bool HasAvx2();
 // The fastest routine this processor runs.
 void InverseDct(const int16_t* coefficients, const float* quant, float* out, int32_t stride, float bias);
 

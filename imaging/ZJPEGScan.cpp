@@ -10,16 +10,16 @@ constexpr int32_t kLastRestart = 0xD7;
 constexpr int32_t kCoefficientBits = 27;
 
 // The next Huffman symbol: one look at the fast table for short codes, the length limits for longer.
-inline int32_t DecodeSymbol(ZJPEGBitReader::Window& reader, const ZJPEGHuffmanTable& table) {
-    uint16_t entry = table.Fast(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
+inline int32_t DecodeSymbol(ZJPEGBitReader::Window& window, const ZJPEGHuffmanTable& table) {
+    uint16_t entry = table.Fast(window.PeekBits(ZJPEGHuffmanTable::kFastBits));
     if (entry != 0) {
-        reader.Skip(entry >> 8);
+        window.Skip(entry >> 8);
         return entry & 255;
     }
     int32_t length = 0;
-    uint8_t symbol = table.DecodeLong(reader.PeekBits(16), length);
+    uint8_t symbol = table.DecodeLong(window.PeekBits(16), length);
     // A code no symbol has: corrupt data, read as the end of the block (or a zero difference).
-    reader.Skip(length != 0 ? length : 16);
+    window.Skip(length != 0 ? length : 16);
     return symbol;
 }
 
@@ -31,29 +31,29 @@ ZJPEGScanDecoder::ZJPEGScanDecoder(const ZJPEGFrame& frame, const uint8_t* data,
 void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const ZJPEGHuffmanTable& dc,
                                    const ZJPEGHuffmanTable& ac, int16_t& predictor) {
     // A local window, so that the compiler keeps the bit buffer in registers.
-    ZJPEGBitReader::Window reader = source.GetWindow();
-    if (reader.count < kCoefficientBits) {
-        source.Refill(reader);
+    ZJPEGBitReader::Window window = source.GetWindow();
+    if (window.count < kCoefficientBits) {
+        source.Refill(window);
     }
-    int32_t size = DecodeSymbol(reader, dc);
-    int32_t difference = size != 0 ? ExtendJPEGValue(reader.Take(size), size) : 0;
+    int32_t size = DecodeSymbol(window, dc);
+    int32_t difference = size != 0 ? ExtendJPEGValue(window.Take(size), size) : 0;
     // The predictor keeps 16 bits, as coefficients do; only corrupt data ever wrap it.
     predictor = int16_t(predictor + difference);
     block[0] = predictor;
     for (int32_t k = 1; k < 64; ++k) {
-        if (reader.count < kCoefficientBits) {
-            source.Refill(reader);
+        if (window.count < kCoefficientBits) {
+            source.Refill(window);
         }
-        int32_t fast = ac.FastAc(reader.PeekBits(ZJPEGHuffmanTable::kFastBits));
+        int32_t fast = ac.FastAc(window.PeekBits(ZJPEGHuffmanTable::kFastBits));
         if (fast != 0) {
             k += (fast >> 8) & 255;
-            reader.Skip(fast & 255);
+            window.Skip(fast & 255);
             if (k < 64) {
                 block[kJPEGNaturalOrder[k]] = int16_t(fast >> 16);
             }
             continue;
         }
-        int32_t symbol = DecodeSymbol(reader, ac);
+        int32_t symbol = DecodeSymbol(window, ac);
         int32_t run = symbol >> 4;
         size = symbol & 15;
         if (size == 0) {
@@ -64,12 +64,12 @@ void ZJPEGScanDecoder::DecodeBlock(ZJPEGBitReader& source, int16_t* block, const
             continue;
         }
         k += run;
-        int32_t value = ExtendJPEGValue(reader.Take(size), size);
+        int32_t value = ExtendJPEGValue(window.Take(size), size);
         if (k < 64) {
             block[kJPEGNaturalOrder[k]] = int16_t(value);
         }
     }
-    source.SetWindow(reader);
+    source.SetWindow(window);
 }
 
 void ZJPEGScanDecoder::DecodeMcu(int16_t (*blocks)[64]) {

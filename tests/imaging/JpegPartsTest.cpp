@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/ZJPEGColor.h"
+#include "imaging/ZJPEGCpu.h"
 #include "imaging/ZJPEGHuffman.h"
 #include "imaging/ZJPEGIdct.h"
 
@@ -261,7 +262,7 @@ TEST(JpegParts, InverseDctRoutinesAgreeBitForBitAndWithTheDefinition) {
         for (int32_t i = 0; i < 64; ++i) {
             ASSERT_EQ(plain[i], vector[i]) << round << " " << i;
         }
-        if (jpegidct::HasAvx2()) {
+        if (jpegcpu::HasAvx2()) {
             jpegidct::InverseDctAvx2(coefficients, quant, vector, 8, bias);
             for (int32_t i = 0; i < 64; ++i) {
                 ASSERT_EQ(plain[i], vector[i]) << "AVX2 " << round << " " << i;
@@ -306,11 +307,11 @@ TEST(JpegParts, VectorColourConversionGivesThePlainBytesInEveryOrder) {
                 jpegcolor::WriteRow32Plain(row, plain.data(), ByteOrderOf(format));
                 jpegcolor::WriteRow32Sse2(row, sse2.data(), ByteOrderOf(format));
                 ASSERT_EQ(plain, sse2) << format << grey;
-                if (jpegcolor::HasAvx2()) {
+                if (jpegcpu::HasAvx2()) {
                     jpegcolor::WriteRow32Avx2(row, avx2.data(), ByteOrderOf(format));
                     ASSERT_EQ(plain, avx2) << format << grey;
                 }
-                if (jpegcolor::HasAvx512()) {
+                if (jpegcpu::HasAvx512()) {
                     std::vector<uint8_t> avx512(4 * width, 0xEE);
                     jpegcolor::WriteRow32Avx512(row, avx512.data(), ByteOrderOf(format));
                     ASSERT_EQ(plain, avx512) << format << grey;
