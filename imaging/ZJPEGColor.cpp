@@ -1,11 +1,15 @@
 #include "imaging/ZJPEGColor.h"
 
 // GCC 12's AVX-512 intrinsics warn about their own undefined fill values when inlined; the warning is
-// silenced for the header's lines only.
+// silenced for the header's lines only (clang has no such warning and needs nothing).
+#ifndef __clang__
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#ifndef __clang__
 #pragma GCC diagnostic pop
+#endif
 
 #include "graphics/ZDitherer.h"
 #include "imaging/ZJPEGCpu.h"
