@@ -146,6 +146,8 @@ BENCHMARK(BM_DecodeLibjpegTurbo)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond)-
 // Keeps each case's median time per iteration.
 class MedianReporter : public benchmark::ConsoleReporter {
   public:
+    // Without colour codes, so that the summary lines stay plain text for scripts.
+    MedianReporter() : ConsoleReporter(OO_None) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
