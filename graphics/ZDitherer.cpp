@@ -217,6 +217,10 @@ ZYCbCrErrorDiffusionDitherer::ZYCbCrErrorDiffusionDitherer(int32_t width, ZYCbCr
     palette_ = table_->GetPaletteYCbCr();
 }
 
+ZYCbCrErrorDiffusionDitherer::ZYCbCrErrorDiffusionDitherer(int32_t width, const uint8_t* indexTable,
+                                                           const uint8_t* paletteYCbCr)
+    : indexTable_(indexTable), palette_(paletteYCbCr), y_(width), cb_(width), cr_(width) {}
+
 ZYCbCrErrorDiffusionDitherer::~ZYCbCrErrorDiffusionDitherer() {
     if (table_ != nullptr) {
         table_->Release();
@@ -224,7 +228,7 @@ ZYCbCrErrorDiffusionDitherer::~ZYCbCrErrorDiffusionDitherer() {
 }
 
 bool ZYCbCrErrorDiffusionDitherer::IsReady() const {
-    return indexTable_ != nullptr && y_.IsReady() && cb_.IsReady() && cr_.IsReady();
+    return indexTable_ != nullptr && palette_ != nullptr && y_.IsReady() && cb_.IsReady() && cr_.IsReady();
 }
 
 void ZYCbCrErrorDiffusionDitherer::SelectRow(int32_t row) {

@@ -151,13 +151,18 @@ class ZShiftDitherer {
   protected:
     template <int32_t GreenBits>
     ZLevels Shifted(int32_t r, int32_t g, int32_t b, int32_t n) const {
+        return ShiftedApart<GreenBits>(r, g, b, n, n);
+    }
+    // As Shifted, with green moved by its own shift.
+    template <int32_t GreenBits>
+    ZLevels ShiftedApart(int32_t r, int32_t g, int32_t b, int32_t n, int32_t greenShift) const {
         ZLevels l;
         l.r = clamp5_[(r + n) >> 3];
         l.b = clamp5_[(b + n) >> 3];
         if constexpr (GreenBits == 6) {
-            l.g = clamp6_[(g + n) >> 2];
+            l.g = clamp6_[(g + greenShift) >> 2];
         } else {
-            l.g = clamp5_[(g + n) >> 3];
+            l.g = clamp5_[(g + greenShift) >> 3];
         }
         return l;
     }
@@ -177,6 +182,13 @@ class ZOrderedDitherer : public ZShiftDitherer {
     template <int32_t GreenBits>
     ZLevels Levels(int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) const {
         return Shifted<GreenBits>(r, g, b, 4 * Threshold(x, y));
+    }
+    // The finer dither of decoded photographs (r, g, b in 0..255): m = Threshold(row, column) moves red,
+    // blue and 5-bit green by m, 6-bit green by m / 2 (arithmetic shift).
+    template <int32_t GreenBits>
+    ZLevels FineLevels(int32_t row, int32_t column, int32_t r, int32_t g, int32_t b) const {
+        int32_t m = Threshold(row, column);
+        return ShiftedApart<GreenBits>(r, g, b, m, GreenBits == 6 ? m >> 1 : m);
     }
 };
 
@@ -227,6 +239,10 @@ class ZYCbCrErrorDiffusionDitherer {
   public:
     // Null table: a new one of the JPEG standard for the current colour table.
     ZYCbCrErrorDiffusionDitherer(int32_t width, ZYCbCrColorTable* table);
+    // The caller's own index table (65 536 entries at (Cb5 << 11) | (Cr5 << 6) | Y6) and palette in Y, Cb,
+    // Cr bytes, kept by the caller for the ditherer's life: for YCbCr other than the table's studio range,
+    // such as the full-range YCbCr of JPEG files.
+    ZYCbCrErrorDiffusionDitherer(int32_t width, const uint8_t* indexTable, const uint8_t* paletteYCbCr);
     virtual ~ZYCbCrErrorDiffusionDitherer();
     ZYCbCrErrorDiffusionDitherer(const ZYCbCrErrorDiffusionDitherer&) = delete;
     ZYCbCrErrorDiffusionDitherer& operator=(const ZYCbCrErrorDiffusionDitherer&) = delete;

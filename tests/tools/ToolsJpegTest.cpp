@@ -139,7 +139,8 @@ TEST_F(ToolsJpeg, BaselineFilesMatchFloatDecodingAtEveryLayout) {
         ASSERT_EQ(std::system(command.c_str()), 0) << c.name;
         std::string err;
         std::string ours = P(std::string(c.name) + ".ours.ppm");
-        ASSERT_EQ(Kestimg({"convert", P(std::string(c.name) + ".jpg"), ours}, err), 0) << c.name << ": " << err;
+        ASSERT_EQ(Kestimg({"convert", P(std::string(c.name) + ".jpg"), ours}, err), 0)
+            << c.name << ": " << err;
         Ppm want = ReadPpm(reference);
         if (c.grey) {
             // djpeg writes grey files as PGM whatever the name; spread them to RGB.
@@ -171,7 +172,8 @@ TEST_F(ToolsJpeg, LowerDepthsDitherSensibly) {
         double psnr;  // dithered pictures stay recognisably the same picture
     };
     for (Case c : {Case{24, 99.0}, Case{16, 30.0}, Case{15, 28.0}, Case{8, 18.0}}) {
-        ASSERT_EQ(Kestimg({"convert", P("photo.jpg"), P("low.ppm"), "--depth", std::to_string(c.depth)}, err), 0)
+        ASSERT_EQ(Kestimg({"convert", P("photo.jpg"), P("low.ppm"), "--depth", std::to_string(c.depth)}, err),
+                  0)
             << err;
         EXPECT_GE(Psnr(ReadPpm(P("low.ppm")), full), c.psnr) << c.depth;
     }
