@@ -1,15 +1,6 @@
 #include "imaging/ZJPEGColor.h"
 
-// GCC 12's AVX-512 intrinsics warn about their own undefined fill values when inlined; the warning is
-// silenced for the header's lines only (clang has no such warning and needs nothing).
-#ifndef __clang__
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 #include <immintrin.h>
-#ifndef __clang__
-#pragma GCC diagnostic pop
-#endif
 
 #include "graphics/ZDitherer.h"
 #include "imaging/ZJPEGCpu.h"
@@ -109,7 +100,7 @@ int32_t WriteEights(const SampleRow& row, uint8_t* out, const ZByteOrder& order)
     return i;
 }
 
-// ---- AVX2 and AVX-512: the channels as 32-bit integers in 0..255, shifted into their bytes
+// ---- AVX2: the channels as 32-bit integers in 0..255, shifted into their bytes
 
 // The shift of each channel's byte in a pixel.
 struct Shifts {
@@ -167,54 +158,6 @@ __attribute__((target("avx2"))) int32_t WriteEightsAvx2(const SampleRow& row, ui
         __m256i pixels = _mm256_or_si256(_mm256_sll_epi32(r, shift.r), _mm256_sll_epi32(g, shift.g));
         pixels = _mm256_or_si256(pixels, _mm256_sll_epi32(b, shift.b));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i), pixels);
-    }
-    return i;
-}
-
-__attribute__((target("avx512f"), always_inline)) inline __m512d LoadDoubles8(const float* p) {
-    return _mm512_cvtps_pd(_mm256_loadu_ps(p));
-}
-
-// Sixteen channel values as integers in 0..255, as Channel8.
-__attribute__((target("avx512f"), always_inline)) inline __m512i Channel16(__m512d first8, __m512d next8) {
-    const __m512d top = _mm512_set1_pd(255.0);
-    __m256i low = _mm512_cvttpd_epi32(_mm512_min_pd(first8, top));
-    __m256i high = _mm512_cvttpd_epi32(_mm512_min_pd(next8, top));
-    __m512i all = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
-    return _mm512_max_epi32(all, _mm512_setzero_si512());
-}
-
-template <bool Grey>
-__attribute__((target("avx512f"))) int32_t WriteSixteens(const SampleRow& row, uint8_t* out,
-                                                         const ZByteOrder& order) {
-    const Shifts shift = ShiftsOf(order);
-    const __m512d kCrToR = _mm512_set1_pd(1.403);
-    const __m512d kCbToG = _mm512_set1_pd(0.344);
-    const __m512d kCrToG = _mm512_set1_pd(0.714);
-    const __m512d kCbToB = _mm512_set1_pd(1.773);
-    int32_t i = 0;
-    for (; i + 16 <= row.width; i += 16) {
-        __m512d y0 = LoadDoubles8(row.y + i);
-        __m512d y1 = LoadDoubles8(row.y + i + 8);
-        __m512i r, g, b;
-        if constexpr (Grey) {
-            r = g = b = Channel16(y0, y1);
-        } else {
-            __m512d cb0 = LoadDoubles8(row.cb + i);
-            __m512d cb1 = LoadDoubles8(row.cb + i + 8);
-            __m512d cr0 = LoadDoubles8(row.cr + i);
-            __m512d cr1 = LoadDoubles8(row.cr + i + 8);
-            r = Channel16(_mm512_add_pd(y0, _mm512_mul_pd(kCrToR, cr0)),
-                          _mm512_add_pd(y1, _mm512_mul_pd(kCrToR, cr1)));
-            g = Channel16(
-                _mm512_sub_pd(_mm512_sub_pd(y0, _mm512_mul_pd(kCbToG, cb0)), _mm512_mul_pd(kCrToG, cr0)),
-                _mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(kCbToG, cb1)), _mm512_mul_pd(kCrToG, cr1)));
-            b = Channel16(_mm512_add_pd(y0, _mm512_mul_pd(kCbToB, cb0)),
-                          _mm512_add_pd(y1, _mm512_mul_pd(kCbToB, cb1)));
-        }
-        __m512i pixels = _mm512_or_si512(_mm512_sll_epi32(r, shift.r), _mm512_sll_epi32(g, shift.g));
-        pixels = _mm512_or_si512(pixels, _mm512_sll_epi32(b, shift.b));
-        _mm512_storeu_si512(out + 4 * i, pixels);
     }
     return i;
 }
@@ -301,16 +244,8 @@ void WriteRow32Avx2(const SampleRow& row, uint8_t* out, const ZByteOrder& order)
     WriteRest(row, i, out, order);
 }
 
-void WriteRow32Avx512(const SampleRow& row, uint8_t* out, const ZByteOrder& order) {
-    int32_t i =
-        row.cb == nullptr ? WriteSixteens<true>(row, out, order) : WriteSixteens<false>(row, out, order);
-    WriteRest(row, i, out, order);
-}
-
 void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order) {
-    if (jpegcpu::HasAvx512()) {
-        WriteRow32Avx512(row, out, order);
-    } else if (jpegcpu::HasAvx2()) {
+    if (jpegcpu::HasAvx2()) {
         WriteRow32Avx2(row, out, order);
     } else {
         WriteRow32Sse2(row, out, order);

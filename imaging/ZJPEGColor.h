@@ -2,7 +2,7 @@
 // and 32-bit targets in the target format's byte order, ordered dither to 15- and 16-bit words, and
 // YCbCr error diffusion to an 8-bit palette. The conversion is computed in double precision and
 // truncated toward zero: R = Y + 1.403 Cr, G = Y - 0.344 Cb - 0.714 Cr, B = Y + 1.773 Cb, each clamped to
-// 0..255. The SSE2, AVX2 and AVX-512 32-bit routines do the same double operations two, four or eight
+// 0..255. The SSE2 and AVX2 32-bit routines do the same double operations two or four
 // pixels at a time.
 #pragma once
 
@@ -63,9 +63,7 @@ void WriteRow32Plain(const SampleRow& row, uint8_t* out, const ZByteOrder& order
 void WriteRow32Sse2(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 // The same with AVX2, four doubles at a time; only where jpegcpu::HasAvx2.
 void WriteRow32Avx2(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
-// The same with AVX-512, eight doubles at a time; only where jpegcpu::HasAvx512.
-void WriteRow32Avx512(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
-// The fastest of the three this processor runs.
+// The faster of the two this processor runs.
 void WriteRow32(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 void WriteRow24(const SampleRow& row, uint8_t* out, const ZByteOrder& order);
 

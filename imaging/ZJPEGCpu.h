@@ -8,9 +8,4 @@ inline bool HasAvx2() {
     return has;
 }
 
-inline bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
-
 }  // namespace jpegcpu
