@@ -9,6 +9,7 @@
 
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/ProcessState.h"
+#include "tests/support/ToolRun.h"
 #include "tools/itemwriter/ItemWriter.h"
 #include "tools/kestimg/ImageTool.h"
 
@@ -16,16 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::ToolResult;
 
 Result Img(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = imgtool::Run(args, out, err);
-    return Result{status, out.str(), err.str()};
+    return testsupport::RunTool(imgtool::Run, args);
 }
 
 // A 24-bit image of 8 x 6 pixels: R = 30 x, G = 40 y, B = 100.

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tests/support/ProcessState.h"
+#include "tests/support/ToolRun.h"
 #include "tools/kestimg/ImageTool.h"
 
 namespace fs = std::filesystem;
@@ -103,10 +104,9 @@ class ToolsJpeg : public testsupport::ProcessStateTest {
     }
 
     static int Kestimg(std::vector<std::string> args, std::string& err) {
-        std::ostringstream out, errors;
-        int status = imgtool::Run(args, out, errors);
-        err = errors.str();
-        return status;
+        testsupport::ToolResult result = testsupport::RunTool(imgtool::Run, args);
+        err = result.err;
+        return result.status;
     }
 
     fs::path dir_;

@@ -9,22 +9,17 @@
 #include <sstream>
 
 #include "tests/support/ContainerBuilder.h"
+#include "tests/support/ToolRun.h"
 #include "tools/kestmsf/MsfTool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::ToolResult;
 
 Result Msf(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = msftool::Run(args, out, err);
-    return Result{status, out.str(), err.str()};
+    return testsupport::RunTool(msftool::Run, args);
 }
 
 std::string ReadText(const fs::path& path) {
