@@ -156,6 +156,50 @@ TEST_F(DrawingTest, BoundsFollowTheTree) {
     EXPECT_EQ(window.FindById(1), &window);
 }
 
+TEST_F(GraphicObjectTest, MovingAndShowingRepaintWhatChanged) {
+    struct Case {
+        const char* what;
+        std::vector<ZRect> shown;  // what the window shows afterwards, pass by pass
+    };
+    const Case cases[] = {
+        {"overlapping move", {ZRect{0, 0, 10, 15}}},                      // one pass over both
+        {"distant move", {ZRect{0, 0, 10, 10}, ZRect{0, 100, 10, 110}}},  // old place, then new
+        {"move by nothing", {}},
+        {"forced move by nothing", {ZRect{0, 0, 10, 10}}},
+        {"move without redraw", {}},
+        {"hidden move", {}},
+        {"hide", {ZRect{0, 0, 10, 10}}},
+        {"hide hidden", {}},
+    };
+    for (const Case& test : cases) {
+        TestWindow window;
+        Probe* a = Add(window, "a", ZRect{0, 0, 10, 10});
+        std::string what = test.what;
+        if (what == "hidden move" || what == "hide hidden") {
+            a->Show(false, ZRedraw::kNo);
+        }
+        if (what == "overlapping move") {
+            a->MoveBy(5, 0, ZMoveFlags::kRedraw);
+        } else if (what == "distant move") {
+            a->MoveBy(100, 0, ZMoveFlags::kRedraw);
+        } else if (what == "move by nothing") {
+            a->MoveBy(0, 0, ZMoveFlags::kRedraw);
+        } else if (what == "forced move by nothing") {
+            a->MoveBy(0, 0, ZMoveFlags::kForce);
+        } else if (what == "move without redraw") {
+            a->MoveBy(3, 3, ZMoveFlags::kNone);
+        } else if (what == "hidden move") {
+            a->MoveBy(5, 0, ZMoveFlags::kRedraw);
+        } else {
+            a->Show(false, ZRedraw::kYes);
+        }
+        EXPECT_EQ(window.presented, test.shown) << what;
+        // Invalidation covers what is visible, and nothing of a hidden object.
+        a->InvalidateInWindow();
+        EXPECT_EQ(window.invalidated.size(), a->IsEffectivelyVisible() ? 1u : 0u) << what;
+    }
+}
+
 // Three overlapping objects in one window; the hit goes to the topmost that takes it.
 TEST_F(GraphicObjectTest, MouseDownsReachTheTopmostObjectThatTakesThem) {
     struct Case {
