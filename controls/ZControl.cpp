@@ -65,10 +65,12 @@ void ZControl::AttachNodes(ZGraphicObject& parent, ZEventHandler& events, ZDataL
     ZDataLink::AttachAsFirstChild(&data);
 }
 
+// Unlinks without Detach, which would let go of the children: a panel taken out of its owner keeps
+// its contents.
 void ZControl::DetachNodes() {
-    ZGraphicObject::Detach();
-    ZEventHandler::Detach();
-    ZDataLink::Detach();
+    ZGraphicObject::InsertAfter(nullptr);
+    ZEventHandler::InsertAfter(nullptr);
+    ZDataLink::InsertAfter(nullptr);
 }
 
 // The search must not find the control itself, so it is hidden (the flag alone) meanwhile.

@@ -30,6 +30,7 @@ class ZControl : public ZGraphicObject, public ZEventHandler, public ZDataLink {
 
     // Joins all three trees at once: the graphic node by layer, the others as first children.
     void AttachNodes(ZGraphicObject& parent, ZEventHandler& events, ZDataLink& data);
+    // Leaves all three trees, keeping what is attached below.
     void DetachNodes();
     // The pool slot this control holds, or ZIdPool::kNone.
     int32_t GetPoolSlot() const { return poolSlot_; }

@@ -195,6 +195,10 @@ TEST_F(PanelTest, ClosingDestroysOrDetaches) {
     EXPECT_EQ(window->FindPanel(2), nullptr);
     EXPECT_EQ(second->GetParentObject(), nullptr);
     EXPECT_EQ(static_cast<ZEventHandler*>(second)->GetBack(), nullptr);
+    // Its contents stay with it, and go when it goes.
+    ASSERT_NE(second->GetFirstChild(), nullptr);
+    EXPECT_EQ(static_cast<ZEventHandler&>(*second).GetChild(),
+              static_cast<ZEventHandler*>(static_cast<Probe*>(second->GetFirstChild())));
     delete second;
     Log().clear();
     window.reset();  // the owner closes what is left
