@@ -200,6 +200,27 @@ TEST_F(GraphicObjectTest, MovingAndShowingRepaintWhatChanged) {
     }
 }
 
+TEST_F(GraphicObjectTest, ErasingFillsTheVisibleBoundsWithTheBackgroundColour) {
+    ZOffscreen pixels(ZRect::FromSize(20, 20), 32, nullptr, kKindMemory);
+    ZGraphicDevice device(pixels);
+    ControlState().background[0] = 10;
+    ControlState().background[1] = 20;
+    ControlState().background[2] = 30;
+    Probe holder("holder", 2, 2, 0, 6, 6, nullptr);
+    auto* child = new Probe("child", 4, 4, 0, 4, 4, nullptr);  // reaches out to (10, 10)
+    child->AttachNodes(holder, holder, holder);
+    holder.EraseBackground(&device);
+    EXPECT_EQ(pixels.ColorAt(2, 2), 0x0A141Eu);
+    EXPECT_EQ(pixels.ColorAt(9, 9), 0x0A141Eu);
+    EXPECT_EQ(pixels.ColorAt(10, 10), 0u);
+    EXPECT_EQ(pixels.ColorAt(1, 1), 0u);
+    // Nothing of a hidden object.
+    ControlState().background[0] = 99;
+    holder.Show(false, ZRedraw::kNo);
+    holder.EraseBackground(&device);
+    EXPECT_EQ(pixels.ColorAt(2, 2), 0x0A141Eu);
+}
+
 // Three overlapping objects in one window; the hit goes to the topmost that takes it.
 TEST_F(GraphicObjectTest, MouseDownsReachTheTopmostObjectThatTakesThem) {
     struct Case {
