@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Input.h"
+#include "platform/Messages.h"
 
 namespace platform {
 
@@ -21,9 +22,10 @@ class VideoBackend {
   public:
     // Closes whatever the backend opened (its real window, its library).
     virtual ~VideoBackend() = default;
-    // Called after the virtual screen's pixels or mode changed: show the frame. The first call may open
-    // the real window.
-    virtual void Present(const Display& display) = 0;
+    // Called after the virtual screen's pixels or mode changed: show the frame, of which only `changed`
+    // (never empty, inside the screen) differs from the previous call's. A new mode comes with the whole
+    // screen changed. The first call may open the real window.
+    virtual void Present(const Display& display, const ScreenRect& changed) = 0;
     // Called by the message loop when it has nothing to do: appends the input that arrived, waiting up to
     // timeoutMs for the first event (0 only polls). Must return within about timeoutMs.
     virtual void WaitInput(std::vector<InputEvent>& out, uint32_t timeoutMs) = 0;

@@ -114,7 +114,7 @@ class SdlVideo final : public VideoBackend {
         SDL_Quit();
     }
 
-    void Present(const Display& display) override {
+    void Present(const Display& display, const ScreenRect&) override {
         const ScreenMode& mode = display.GetMode();
         if (!EnsureWindow(mode)) {
             return;

@@ -1,11 +1,20 @@
 // Input from the host turned into the framework's: the key table, typed text, the letterbox mapping of
-// pointer positions, focus across real windows.
+// pointer positions, focus across real windows, and the headless backend routing scripted input into
+// window messages through the same translation. Also what the screen presents and the depths it takes.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "platform/CWinApp.h"
+#include "platform/CWnd.h"
+#include "platform/Clock.h"
+#include "platform/Display.h"
 #include "platform/HostInput.h"
 #include "platform/Input.h"
+#include "platform/Main.h"
+#include "platform/MessageQueue.h"
+#include "platform/headless/HeadlessVideo.h"
 
 using namespace platform;
 
@@ -189,6 +198,233 @@ TEST(PlatformFocus, FocusMovingBetweenOurWindowsIsNoDeactivation) {
             EXPECT_EQ(out[i].kind, s.reported[i]);
         }
     }
+}
+
+// Windows that keep what reaches them.
+struct Seen {
+    WindowHandle window;
+    uint32_t message;
+    WParam wParam;
+    LParam lParam;
+};
+
+class Recorder : public CWnd {
+  public:
+    explicit Recorder(std::vector<Seen>& seen) : seen_(seen) {}
+    bool OnWndMsg(uint32_t message, WParam wParam, LParam lParam, LResult* result) override {
+        if (message == kMsgPaint) {
+            BeginPaint();
+        } else {
+            seen_.push_back(Seen{GetSafeHwnd(), message, wParam, lParam});
+        }
+        *result = 0;
+        return true;
+    }
+
+  private:
+    std::vector<Seen>& seen_;
+};
+
+std::vector<uint8_t> Grey() {
+    std::vector<uint8_t> palette(256 * 3);
+    for (size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = uint8_t(i / 3);
+    }
+    return palette;
+}
+
+class PlatformHeadlessInput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ClearMessages();
+        ResetInputState();
+        video_ = std::make_unique<HeadlessVideo>(true);
+        SetVideoBackend(video_.get());
+        Display::Get().Reset(ScreenMode{800, 600, 32});
+    }
+    void TearDown() override {
+        SetVideoBackend(nullptr);
+        video_.reset();
+        ClearMessages();
+        ResetInputState();
+    }
+    // Runs the loop until the script is spent and a little after.
+    void Run(CWinApp& app) {
+        for (int i = 0; i < 200 && (video_->PendingScript() > 0 || i < 60); ++i) {
+            app.PumpOnce();
+        }
+    }
+    std::unique_ptr<HeadlessVideo> video_;
+};
+
+TEST_F(PlatformHeadlessInput, ScriptedInputReachesWindowsAsAUsersWould) {
+    CWinApp app("InputTest");
+    std::vector<Seen> seen;
+    Recorder back(seen), main(seen);
+    ASSERT_TRUE(back.CreateEx(0, "", kStylePopup | kStyleVisible, ScreenRect{0, 0, 800, 600}, 0, 1));
+    ASSERT_TRUE(main.CreateEx(0, "", kStylePopup | kStyleVisible, ScreenRect{100, 50, 500, 350}, 0, 2));
+    app.m_pMainWnd = &main;
+    main.SetFocus();
+
+    // The screen shown in a window twice its size with bars: 2000x1200 puts it at x 200, scale 2.
+    video_->SetWindowSize(2000, 1200);
+    uint32_t t = TickCount() + 10;
+    video_->ScriptMouse(t, InputKind::MouseDown, 200 + 2 * 150, 2 * 100);  // scene 150,100 in main
+    video_->ScriptMouse(t + 5, InputKind::MouseUp, 150, 20);               // on the bar: scene 0,10 (back)
+    video_->ScriptKey(t + 10, kHostEscape, true);
+    video_->ScriptKey(t + 11, kHostEscape, true, true);
+    video_->ScriptKey(t + 12, kHostEscape, false);
+    video_->ScriptKey(t + 13, 'q', true);
+    video_->ScriptText(t + 13, "q");
+    video_->ScriptFocus(t + 20, 1, true);
+    video_->ScriptFocus(t + 30, 1, false);
+    video_->ScriptFocus(t + 31, 2, true);
+    video_->ScriptFocus(t + 40, 2, false);
+    Run(app);
+
+    struct Want {
+        const CWnd* window;
+        uint32_t message;
+        WParam wParam;
+        LParam lParam;
+    };
+    const Want wants[] = {
+        {&main, kMsgLeftButtonDown, kMouseLeft, MakePointParam(50, 50)},
+        {&back, kMsgLeftButtonUp, 0, MakePointParam(0, 10)},
+        {&main, kMsgKeyDown, kKeyEscape, 1},
+        {&main, kMsgChar, 0x1B, 1},
+        {&main, kMsgKeyDown, kKeyEscape, 1 | kKeyRepeatBit},
+        {&main, kMsgChar, 0x1B, 1 | kKeyRepeatBit},
+        {&main, kMsgKeyUp, kKeyEscape, 1},
+        {&main, kMsgKeyDown, 'Q', 1},
+        {&main, kMsgChar, 'q', 1},
+        {&main, kMsgActivateApp, 1, 0},  // once, though the focus moved from window 1 to window 2
+        {&main, kMsgActivateApp, 0, 0},
+    };
+    ASSERT_EQ(seen.size(), std::size(wants));
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "message " << i);
+        EXPECT_EQ(seen[i].window, wants[i].window->GetSafeHwnd());
+        EXPECT_EQ(seen[i].message, wants[i].message);
+        EXPECT_EQ(seen[i].wParam, wants[i].wParam);
+        EXPECT_EQ(seen[i].lParam, wants[i].lParam);
+    }
+    app.m_pMainWnd = nullptr;
+}
+
+TEST_F(PlatformHeadlessInput, OnlyWhatChangedIsPresented) {
+    Display& display = Display::Get();
+    const ScreenRect all{0, 0, 800, 600};
+    struct Step {
+        const char* what;
+        void (*change)(Display&);
+        ScreenRect presented;  // empty: nothing sent
+    };
+    const Step steps[] = {
+        {"a new mode",
+         [](Display& d) {
+             d.SetMode(ScreenMode{800, 600, 32});
+         },
+         all},
+        {"nothing", [](Display&) {}, {}},
+        {"a fill",
+         [](Display& d) {
+             d.FillRect(ScreenRect{10, 20, 30, 40}, 0xFF0000);
+         },
+         {10, 20, 30, 40}},
+        {"a fill and a blit",
+         [](Display& d) {
+             static const uint8_t pixels[4 * 2 * 3] = {};
+             d.FillRect(ScreenRect{10, 20, 30, 40}, 0x00FF00);
+             d.Blit(100, 200, pixels, 8, 2, 3);
+         },
+         {10, 20, 102, 203}},
+        {"a fill partly off the screen",
+         [](Display& d) {
+             d.FillRect(ScreenRect{790, -5, 900, 5}, 1);
+         },
+         {790, 0, 800, 5}},
+        {"a fill wholly off the screen",
+         [](Display& d) {
+             d.FillRect(ScreenRect{900, 0, 950, 5}, 1);
+         },
+         {}},
+        {"a palette at 32 bits", [](Display& d) { d.SetPalette(Grey().data(), 256); }, {}},
+        {"a write said so",
+         [](Display& d) {
+             ScreenRect r{5, 5, 6, 6};
+             d.MarkChanged(&r);
+         },
+         {5, 5, 6, 6}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        size_t before = video_->GetPresented().size();
+        s.change(display);
+        display.Present();
+        if (s.presented.IsEmpty()) {
+            EXPECT_EQ(video_->GetPresented().size(), before);
+            continue;
+        }
+        ASSERT_EQ(video_->GetPresented().size(), before + 1);
+        const ScreenRect& got = video_->GetPresented().back();
+        EXPECT_EQ(got.left, s.presented.left);
+        EXPECT_EQ(got.top, s.presented.top);
+        EXPECT_EQ(got.right, s.presented.right);
+        EXPECT_EQ(got.bottom, s.presented.bottom);
+    }
+
+    // A write nobody announced is left out of the frame until something covers it.
+    display.GetPixels()[0] = 0xFF;
+    display.FillRect(ScreenRect{1, 0, 2, 1}, 0xFFFFFF);
+    display.Present();
+    EXPECT_EQ(display.GetFrame()[0], 0u);
+    EXPECT_EQ(display.GetFrame()[1], 0xFFFFFFu);
+
+    // At 8 bits a new palette recolours every pixel.
+    display.SetMode(ScreenMode{64, 32, 8});
+    display.Present();
+    display.SetPalette(Grey().data(), 256);
+    display.Present();
+    EXPECT_EQ(video_->GetPresented().back().right, 64);
+    EXPECT_EQ(video_->GetPresented().back().bottom, 32);
+}
+
+TEST(PlatformDepths, DisplaysOfOneAndFourBitsAreAcceptedAsIndexedScreens) {
+    struct Case {
+        const char* option;
+        int32_t depth;
+        uint32_t white;  // the colour a white fill shows as with a grey ramp
+    };
+    const Case cases[] = {
+        {"--screen=640x480x1", 1, 0x010101},  // two entries: black and the darkest grey
+        {"--screen=640x480x4", 4, 0x0F0F0F},  // sixteen
+        {"--screen=640x480x8", 8, 0xFFFFFF},
+    };
+    Display& display = Display::Get();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        const char* argv[] = {"kestapp", c.option, "/s"};
+        RunOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseRunOptions(3, argv, options, error)) << error;
+        EXPECT_EQ(options.screen.depth, c.depth);
+        display.Reset(options.screen);
+        EXPECT_EQ(display.GetMode().depth, c.depth);
+        EXPECT_EQ(display.GetBytesPerPixel(), 1);
+        display.FillRect(ScreenRect{0, 0, 2, 1}, 0xFFFFFF);
+        display.GetPixels()[1] = 0xFF;  // an index out of range shows the depth's last entry
+        display.UpdateFrame();
+        EXPECT_EQ(display.GetFrame()[0], c.white);
+        EXPECT_EQ(display.GetFrame()[1], c.white);
+    }
+    for (const char* bad : {"--screen=640x480x2", "--screen=640x480x0", "--screen=640x480x12"}) {
+        const char* argv[] = {"kestapp", bad};
+        RunOptions options;
+        std::string error;
+        EXPECT_FALSE(ParseRunOptions(2, argv, options, error)) << bad;
+    }
+    display.Reset(ScreenMode{});
 }
 
 }  // namespace

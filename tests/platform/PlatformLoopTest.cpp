@@ -318,9 +318,9 @@ TEST(PlatformVideo, RegistryEndsWithHeadlessAndTheSdlBackendRunsOnItsDummyDriver
     Display& display = Display::Get();
     display.SetMode(ScreenMode{320, 200, 32});
     display.FillRect(ScreenRect{0, 0, 320, 200}, 0x336699);
-    sdl->Present(display);
+    sdl->Present(display, display.GetRect());
     display.SetMode(ScreenMode{640, 480, 16});  // a mode switch recreates the texture
-    sdl->Present(display);
+    sdl->Present(display, display.GetRect());
     std::vector<InputEvent> events;
     sdl->WaitInput(events, 0);
     sdl->WaitInput(events, 5);
