@@ -123,6 +123,9 @@ void DeliverInput(const InputEvent& event) {
         case InputKind::AppInactive:
             PostToMainWindow(kMsgActivateApp, event.kind == InputKind::AppActive ? 1 : 0);
             break;
+        case InputKind::ParentGone:
+            CWnd::ForeignWindowGone(event.key);
+            break;
     }
 }
 

@@ -18,6 +18,7 @@ enum class InputKind : uint8_t {
     Expose,       // the real window must be drawn again
     AppActive,    // the program gained the keyboard focus
     AppInactive,  // the program lost it
+    ParentGone,   // the foreign window (`key`) that held our window was destroyed by its owner
 };
 
 enum class MouseButton : uint8_t { Left, Middle, Right };

@@ -23,6 +23,7 @@ class HeadlessVideo final : public VideoBackend {
     void Present(const Display& display, const ScreenRect& changed) override;
     void WaitInput(std::vector<InputEvent>& out, uint32_t timeoutMs) override;
     bool ShowMessageBox(const char* caption, const char* text, int kind) override;
+    void SetWindowHints(WindowHints hints) override { hints_ = hints; }
 
     // Queues an input event for the tick count at (events keep the order they were queued in).
     void Script(uint32_t at, const InputEvent& event);
@@ -46,6 +47,8 @@ class HeadlessVideo final : public VideoBackend {
     // The rectangles presented so far, oldest first (the last kPresentHistory of them).
     static constexpr size_t kPresentHistory = 64;
     const std::deque<ScreenRect>& GetPresented() const { return presented_; }
+    // What the windows last asked of the real window.
+    WindowHints GetWindowHints() const { return hints_; }
 
     // The currently installed backend if it is headless, else null.
     static HeadlessVideo* Current();
@@ -72,6 +75,7 @@ class HeadlessVideo final : public VideoBackend {
     int32_t windowWidth_ = 0;
     int32_t windowHeight_ = 0;
     FocusTracker focus_;
+    WindowHints hints_ = WindowHints::kNone;
 };
 
 extern const VideoBootstrap kHeadlessBootstrap;

@@ -312,6 +312,25 @@ TEST_F(PlatformHeadlessInput, ScriptedInputReachesWindowsAsAUsersWould) {
     app.m_pMainWnd = nullptr;
 }
 
+TEST_F(PlatformHeadlessInput, TheRealWindowCoversTheMonitorAndStaysOnTopWhileWindowsAskForIt) {
+    CWnd back, main, small;
+    ASSERT_TRUE(back.CreateEx(0, "", kStylePopup, ScreenRect{0, 0, 800, 600}, 0, 1));
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kNone);  // hidden windows ask nothing
+    back.ShowWindow(kShowShow);
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kCoversScreen);
+    ASSERT_TRUE(main.CreateEx(0, "", kStylePopup | kStyleVisible, ScreenRect{100, 50, 500, 350}, 0, 2));
+    main.SetTopmost(true);
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kCoversScreen | WindowHints::kTopmost);
+    back.MoveWindow(ScreenRect{0, 0, 800, 599});  // one row short of the screen: no longer a backdrop
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kTopmost);
+    ASSERT_TRUE(small.CreateEx(0, "", kStyleChild | kStyleVisible, ScreenRect{-10, -10, 900, 900},
+                               main.GetSafeHwnd(), 0));
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kTopmost);  // a child covers nothing of the screen
+    main.DestroyWindow();
+    back.ShowWindow(kShowHide);
+    EXPECT_EQ(video_->GetWindowHints(), WindowHints::kNone);
+}
+
 TEST_F(PlatformHeadlessInput, OnlyWhatChangedIsPresented) {
     Display& display = Display::Get();
     const ScreenRect all{0, 0, 800, 600};
