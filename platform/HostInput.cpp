@@ -11,20 +11,32 @@ struct KeyName {
     HostKey host;
     uint32_t virtualKey;
     uint8_t control;  // the character the key types that text input does not report
+    KeySide side = KeySide::Only;
 };
 
 constexpr KeyName kKeyNames[] = {
-    {kHostBackspace, kKeyBack, 0x08},   {kHostTab, kKeyTab, 0x09},
-    {kHostReturn, kKeyReturn, 0x0D},    {kHostKeypadEnter, kKeyReturn, 0x0D},
-    {kHostEscape, kKeyEscape, 0x1B},    {kHostSpace, kKeySpace, 0},
-    {kHostDelete, kKeyDelete, 0},       {kHostInsert, kKeyInsert, 0},
-    {kHostHome, kKeyHome, 0},           {kHostEnd, kKeyEnd, 0},
-    {kHostPageUp, kKeyPageUp, 0},       {kHostPageDown, kKeyPageDown, 0},
-    {kHostLeft, kKeyLeft, 0},           {kHostUp, kKeyUp, 0},
-    {kHostRight, kKeyRight, 0},         {kHostDown, kKeyDown, 0},
-    {kHostLeftShift, kKeyShift, 0},     {kHostRightShift, kKeyShift, 0},
-    {kHostLeftControl, kKeyControl, 0}, {kHostRightControl, kKeyControl, 0},
-    {kHostLeftAlt, kKeyAlt, 0},         {kHostRightAlt, kKeyAlt, 0},
+    {kHostBackspace, kKeyBack, 0x08},
+    {kHostTab, kKeyTab, 0x09},
+    {kHostReturn, kKeyReturn, 0x0D},
+    {kHostKeypadEnter, kKeyReturn, 0x0D},
+    {kHostEscape, kKeyEscape, 0x1B},
+    {kHostSpace, kKeySpace, 0},
+    {kHostDelete, kKeyDelete, 0},
+    {kHostInsert, kKeyInsert, 0},
+    {kHostHome, kKeyHome, 0},
+    {kHostEnd, kKeyEnd, 0},
+    {kHostPageUp, kKeyPageUp, 0},
+    {kHostPageDown, kKeyPageDown, 0},
+    {kHostLeft, kKeyLeft, 0},
+    {kHostUp, kKeyUp, 0},
+    {kHostRight, kKeyRight, 0},
+    {kHostDown, kKeyDown, 0},
+    {kHostLeftShift, kKeyShift, 0, KeySide::Left},
+    {kHostRightShift, kKeyShift, 0, KeySide::Right},
+    {kHostLeftControl, kKeyControl, 0, KeySide::Left},
+    {kHostRightControl, kKeyControl, 0, KeySide::Right},
+    {kHostLeftAlt, kKeyAlt, 0, KeySide::Left},
+    {kHostRightAlt, kKeyAlt, 0, KeySide::Right},
 };
 
 const KeyName* FindName(HostKey key) {
@@ -54,6 +66,11 @@ uint32_t VirtualKeyOf(HostKey key) {
     return name != nullptr ? name->virtualKey : kUnnamedKey;
 }
 
+KeySide SideOf(HostKey key) {
+    const KeyName* name = FindName(key);
+    return name != nullptr ? name->side : KeySide::Only;
+}
+
 uint8_t ControlCharacterOf(HostKey key) {
     const KeyName* name = FindName(key);
     return name != nullptr ? name->control : 0;
@@ -73,6 +90,7 @@ void TranslateKey(HostKey key, bool down, bool repeat, std::vector<InputEvent>& 
     InputEvent event;
     event.kind = down ? InputKind::KeyDown : InputKind::KeyUp;
     event.key = VirtualKeyOf(key);
+    event.side = SideOf(key);
     event.repeat = down && repeat;
     out.push_back(event);
     uint8_t control = ControlCharacterOf(key);

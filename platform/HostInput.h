@@ -50,6 +50,9 @@ enum : HostKey {
 // counts as a key press.
 uint32_t VirtualKeyOf(HostKey key);
 
+// Which of a pair of keys it is (left or right shift, control, alt); Only for every other key.
+KeySide SideOf(HostKey key);
+
 // The character a key types when the host's text input reports none: the control characters of
 // backspace, tab, return and escape. 0 for every other key.
 uint8_t ControlCharacterOf(HostKey key);

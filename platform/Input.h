@@ -23,6 +23,10 @@ enum class InputKind : uint8_t {
 
 enum class MouseButton : uint8_t { Left, Middle, Right };
 
+// Which of a pair of keys (shift, control, alt) went down or up: the framework names both by one virtual
+// key, which stays held while either is.
+enum class KeySide : uint8_t { Only, Left, Right };
+
 struct InputEvent {
     InputKind kind = InputKind::MouseMove;
     int32_t x = 0;
@@ -31,6 +35,7 @@ struct InputEvent {
     uint32_t key = 0;
     uint8_t character = 0;
     bool repeat = false;
+    KeySide side = KeySide::Only;
 };
 
 // Turns one input event into window messages for the window it concerns (the captured window, the one

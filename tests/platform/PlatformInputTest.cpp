@@ -89,6 +89,35 @@ TEST(PlatformKeys, HostKeysBecomeVirtualKeysAndCharacters) {
     }
 }
 
+TEST(PlatformKeys, APairedKeyStaysHeldWhileEitherSideIs) {
+    struct Step {
+        HostKey key;
+        bool down;
+        bool shiftHeld, controlHeld;
+    };
+    const Step steps[] = {
+        {kHostLeftShift, true, true, false},      {kHostRightShift, true, true, false},
+        {kHostRightShift, false, true, false},  // the left one is still down
+        {kHostRightControl, true, true, true},    {kHostLeftShift, false, false, true},
+        {kHostLeftControl, false, false, true},  // released a key that was never pressed
+        {kHostRightControl, false, false, false},
+    };
+    ResetInputState();
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << "host key 0x" << std::hex << s.key << (s.down ? " down" : " up"));
+        std::vector<InputEvent> events;
+        TranslateKey(s.key, s.down, false, events);
+        for (const InputEvent& e : events) {
+            DeliverInput(e);  // no window: only the keyboard state changes
+        }
+        EXPECT_EQ(IsKeyDown(kKeyShift), s.shiftHeld);
+        EXPECT_EQ(IsKeyDown(kKeyControl), s.controlHeld);
+        EXPECT_EQ((CurrentMouseFlags() & kMouseShift) != 0, s.shiftHeld);
+        EXPECT_EQ((CurrentMouseFlags() & kMouseControl) != 0, s.controlHeld);
+    }
+    ResetInputState();
+}
+
 TEST(PlatformKeys, TextBecomesLatin1CharactersOrNothing) {
     struct Case {
         const char* utf8;
