@@ -1,9 +1,12 @@
 #include "platform/CWnd.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/CWinApp.h"
+#include "platform/Display.h"
 #include "platform/MessageQueue.h"
+#include "platform/VideoBackend.h"
 
 using platform::LParam;
 using platform::LResult;
@@ -15,7 +18,10 @@ namespace {
 
 // Every live window, bottom of the stacking order first. Windows are few; linear walks are fine.
 std::vector<CWnd*> gWindows;
-WindowHandle gNextHandle = 0x100;
+constexpr WindowHandle kFirstHandle = 0x100;
+WindowHandle gNextHandle = kFirstHandle;
+// Foreign windows adopted by FromHandle; they live until the host destroys them or the program ends.
+std::vector<std::unique_ptr<CWnd>> gForeign;
 CWnd* gFocus = nullptr;
 CWnd* gCapture = nullptr;
 CWnd* gActive = nullptr;
@@ -35,6 +41,33 @@ ScreenRect Union(const ScreenRect& a, const ScreenRect& b) {
     }
     return ScreenRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                       std::max(a.bottom, b.bottom)};
+}
+
+// Tells the video backend what the windows now ask of the real window, when that changed.
+void UpdateWindowHints() {
+    static platform::VideoBackend* told = nullptr;
+    static platform::WindowHints last = platform::WindowHints::kNone;
+    platform::WindowHints hints = platform::WindowHints::kNone;
+    ScreenRect screen = platform::Display::Get().GetRect();
+    for (CWnd* w : gWindows) {
+        if (w->GetParent() != nullptr || w->IsForeign() || !w->IsWindowVisible()) {
+            continue;
+        }
+        if (w->IsTopmost()) {
+            hints = hints | platform::WindowHints::kTopmost;
+        }
+        ScreenRect r = w->GetWindowRect();
+        if (r.left <= screen.left && r.top <= screen.top && r.right >= screen.right &&
+            r.bottom >= screen.bottom) {
+            hints = hints | platform::WindowHints::kCoversScreen;
+        }
+    }
+    platform::VideoBackend* backend = platform::GetVideoBackend();
+    if (backend != nullptr && (backend != told || hints != last)) {
+        backend->SetWindowHints(hints);
+    }
+    told = backend;
+    last = hints;
 }
 
 void Forget(CWnd* window) {
@@ -74,9 +107,20 @@ bool CWnd::CreateEx(uint32_t, const char* title, uint32_t style, const ScreenRec
     update_ = ScreenRect{};
     gWindows.push_back(this);
     BringWindowToTop();
+    CWnd* parentWindow = GetParent();
+    if (parentWindow != nullptr && parentWindow->foreign_) {
+        platform::VideoBackend* backend = platform::GetVideoBackend();
+        if (backend == nullptr || !backend->OpenInside(parent, rect)) {
+            Forget(this);
+            handle_ = 0;
+            parent_ = 0;
+            return false;
+        }
+    }
     if (shown_) {
         InvalidateRect(nullptr);
     }
+    UpdateWindowHints();
     return true;
 }
 
@@ -98,6 +142,7 @@ bool CWnd::DestroyWindow() {
     if (app != nullptr && app->m_pMainWnd == this) {
         platform::PostQuitMessage(0);
     }
+    UpdateWindowHints();
     PostNcDestroy();
     return true;
 }
@@ -111,7 +156,41 @@ CWnd* CWnd::FromHandle(WindowHandle handle) {
             return window;
         }
     }
-    return nullptr;
+    // Handles we gave out and took back name nothing; only the others may name a host's window.
+    if (handle >= kFirstHandle && handle < gNextHandle) {
+        return nullptr;
+    }
+    platform::VideoBackend* backend = platform::GetVideoBackend();
+    int32_t width = 0;
+    int32_t height = 0;
+    if (backend == nullptr || !backend->QueryForeignWindow(handle, width, height)) {
+        return nullptr;
+    }
+    return AdoptForeign(handle, width, height);
+}
+
+CWnd* CWnd::AdoptForeign(WindowHandle handle, int32_t width, int32_t height) {
+    auto window = std::make_unique<CWnd>();
+    window->handle_ = handle;
+    window->rect_ = ScreenRect{0, 0, width, height};
+    window->style_ = kStyleVisible;
+    window->shown_ = true;
+    window->foreign_ = true;
+    // Below all of ours: it is the desktop of the preview, not a window that takes clicks over ours.
+    gWindows.insert(gWindows.begin(), window.get());
+    gForeign.push_back(std::move(window));
+    return gForeign.back().get();
+}
+
+void CWnd::ForeignWindowGone(WindowHandle handle) {
+    for (auto it = gForeign.begin(); it != gForeign.end(); ++it) {
+        if ((*it)->handle_ == handle) {
+            std::unique_ptr<CWnd> gone = std::move(*it);
+            gForeign.erase(it);
+            gone->DestroyWindow();
+            return;
+        }
+    }
 }
 
 LResult CWnd::WindowProc(uint32_t message, WParam wParam, LParam lParam) {
@@ -178,6 +257,7 @@ bool CWnd::ShowWindow(int command) {
     if (shown_ && !minimized_) {
         InvalidateRect(nullptr);
     }
+    UpdateWindowHints();
     return wasVisible;
 }
 
@@ -204,11 +284,13 @@ void CWnd::MoveWindow(const ScreenRect& rect, bool repaint) {
     if (repaint) {
         InvalidateRect(nullptr);
     }
+    UpdateWindowHints();
 }
 
 void CWnd::SetTopmost(bool topmost) {
     topmost_ = topmost;
     BringWindowToTop();
+    UpdateWindowHints();
 }
 
 void CWnd::BringWindowToTop() {

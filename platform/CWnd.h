@@ -48,7 +48,14 @@ class CWnd : public CObject {
     bool DestroyWindow();
 
     platform::WindowHandle GetSafeHwnd() const { return handle_; }
+    // The window a handle names. A handle that names none of ours may name a window of the host's window
+    // system (a preview area): the video backend is asked, and such a window is adopted as a visible
+    // top-level window at the top left of the virtual screen, so that ours can be created inside it.
     static CWnd* FromHandle(platform::WindowHandle handle);
+    bool IsForeign() const { return foreign_; }
+    // The host destroyed a foreign window: it and the windows inside it are destroyed, as a parent's
+    // destruction takes its children (and the main window's ends the message loop).
+    static void ForeignWindowGone(platform::WindowHandle handle);
     static bool IsWindow(platform::WindowHandle handle) { return FromHandle(handle) != nullptr; }
 
     // Every message for this window comes through here: OnWndMsg first, DefWindowProc when it declines.
@@ -114,6 +121,8 @@ class CWnd : public CObject {
     virtual void PostNcDestroy() {}
 
   private:
+    static CWnd* AdoptForeign(platform::WindowHandle handle, int32_t width, int32_t height);
+
     platform::WindowHandle handle_ = 0;
     platform::WindowHandle parent_ = 0;
     platform::ScreenRect rect_;  // in CreateEx coordinates
@@ -125,4 +134,5 @@ class CWnd : public CObject {
     bool minimized_ = false;
     bool enabled_ = true;
     bool topmost_ = false;
+    bool foreign_ = false;
 };

@@ -16,6 +16,28 @@ constexpr uint32_t kDefaultSystemColors[kSystemColorCount] = {
     0x000000, 0xD4D0C8, 0xFFFFFF, 0x404040, 0xD4D0C8, 0x000000, 0xFFFFE1,
 };
 
+// Pixels of the indexed depths hold an index below 2^depth.
+bool IsIndexed(int32_t depth) {
+    return depth <= 8;
+}
+
+ScreenRect Union(const ScreenRect& a, const ScreenRect& b) {
+    if (a.IsEmpty()) {
+        return b;
+    }
+    if (b.IsEmpty()) {
+        return a;
+    }
+    return ScreenRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                      std::max(a.bottom, b.bottom)};
+}
+
+ScreenRect Clip(const ScreenRect& r, int32_t width, int32_t height) {
+    ScreenRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
+                 std::min(r.bottom, height)};
+    return c.IsEmpty() ? ScreenRect{} : c;
+}
+
 // A grey ramp until someone realises a palette.
 void GreyPalette(uint8_t* palette) {
     for (int i = 0; i < 256; ++i) {
@@ -26,8 +48,9 @@ void GreyPalette(uint8_t* palette) {
 }  // namespace
 
 bool IsValidScreenMode(const ScreenMode& mode) {
-    bool depthOk =
-        mode.depth == 8 || mode.depth == 15 || mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
+    // 1 and 4 bits: displays the program cannot draw on, kept so that its refusal of them can be run.
+    bool depthOk = mode.depth == 1 || mode.depth == 4 || mode.depth == 8 || mode.depth == 15 ||
+                   mode.depth == 16 || mode.depth == 24 || mode.depth == 32;
     // 16384 x 16384 keeps every pixel count and byte size well inside 32 bits.
     return depthOk && mode.width > 0 && mode.height > 0 && mode.width <= 16384 && mode.height <= 16384;
 }
@@ -57,6 +80,7 @@ bool Display::SetMode(const ScreenMode& mode) {
     stride_ = (mode.width * GetBytesPerPixel() + 3) & ~3;
     pixels_.assign(size_t(stride_) * size_t(mode.height), 0);
     frame_.assign(size_t(mode.width) * size_t(mode.height), 0);
+    changed_ = GetRect();  // a new mode is a whole new picture
     return true;
 }
 
@@ -72,6 +96,13 @@ void Display::SetPalette(const uint8_t* rgb, int32_t count) {
     }
     std::memset(palette_, 0, sizeof palette_);
     std::memcpy(palette_, rgb, size_t(std::min(count, 256)) * 3);
+    if (IsIndexed(mode_.depth)) {
+        changed_ = GetRect();  // every pixel may have changed colour
+    }
+}
+
+void Display::MarkChanged(const ScreenRect* rect) {
+    changed_ = Union(changed_, rect != nullptr ? Clip(*rect, mode_.width, mode_.height) : GetRect());
 }
 
 void Display::SetSystemColors(const uint32_t* colors) {
@@ -84,8 +115,10 @@ uint32_t Display::ColorOf(const uint8_t* p) const {
     auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
     auto expand6 = [](uint32_t v) { return (v << 2) | (v >> 4); };
     switch (mode_.depth) {
+        case 1:
+        case 4:
         case 8: {
-            const uint8_t* c = palette_ + p[0] * 3;
+            const uint8_t* c = palette_ + (p[0] & ((1u << mode_.depth) - 1)) * 3;
             return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
         }
         case 15: {
@@ -104,10 +137,12 @@ uint32_t Display::ColorOf(const uint8_t* p) const {
 void Display::PixelOf(uint32_t rgb, uint8_t* out) const {
     uint32_t r = (rgb >> 16) & 255, g = (rgb >> 8) & 255, b = rgb & 255;
     switch (mode_.depth) {
+        case 1:
+        case 4:
         case 8: {
             int best = 0;
             int32_t bestDistance = INT32_MAX;
-            for (int i = 0; i < 256; ++i) {
+            for (int i = 0; i < (1 << mode_.depth); ++i) {
                 int32_t dr = int32_t(palette_[i * 3]) - int32_t(r),
                         dg = int32_t(palette_[i * 3 + 1]) - int32_t(g),
                         db = int32_t(palette_[i * 3 + 2]) - int32_t(b);
@@ -157,6 +192,7 @@ void Display::FillRect(const ScreenRect& rect, uint32_t rgb) {
             std::memcpy(row + size_t(x) * size_t(bpp), pixel, size_t(bpp));
         }
     }
+    MarkChanged(&rect);
 }
 
 void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, int32_t width,
@@ -178,24 +214,35 @@ void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, 
         uint8_t* to = pixels_.data() + row * stride_ + left * bpp;
         std::memcpy(to, from, size_t((right - left) * bpp));
     }
+    ScreenRect done{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+    MarkChanged(&done);
 }
 
-void Display::UpdateFrame() {
+void Display::ConvertRows(const ScreenRect& rect) {
     int32_t bpp = GetBytesPerPixel();
-    for (int32_t y = 0; y < mode_.height; ++y) {
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
         const uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
         uint32_t* out = frame_.data() + size_t(y) * size_t(mode_.width);
-        for (int32_t x = 0; x < mode_.width; ++x) {
+        for (int32_t x = rect.left; x < rect.right; ++x) {
             out[x] = ColorOf(row + size_t(x) * size_t(bpp));
         }
     }
 }
 
+void Display::UpdateFrame() {
+    ConvertRows(GetRect());
+}
+
 void Display::Present() {
-    UpdateFrame();
     ++presentCount_;
+    if (changed_.IsEmpty()) {
+        return;  // the backend already shows this picture
+    }
+    ScreenRect changed = changed_;
+    ConvertRows(changed);
+    changed_ = ScreenRect{};
     if (VideoBackend* backend = GetVideoBackend()) {
-        backend->Present(*this);
+        backend->Present(*this, changed);
     }
 }
 

@@ -1,7 +1,12 @@
 // The virtual screen. Its size and depth belong to the backend's screen, not to the monitor: a display
 // mode switch changes this screen, and the SDL backend shows it scaled into a real window. The screen keeps
-// its pixels in its own depth (8 bits: palette indices; 15 and 16: little-endian 5-5-5 / 5-6-5 words;
-// 24: bytes B, G, R; 32: bytes B, G, R, unused), and turns them into colours only when presenting.
+// its pixels in its own depth (1, 4 and 8 bits: palette indices, one byte each; 15 and 16: little-endian
+// 5-5-5 / 5-6-5 words; 24: bytes B, G, R; 32: bytes B, G, R, unused), and turns them into colours only when
+// presenting. Depths 1 and 4 exist so that a program's refusal of such displays can be exercised; the
+// framework draws at 8 bits and more.
+//
+// The screen keeps the bounding rectangle of what changed since the last Present, so that presenting
+// converts and sends only that part.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +19,7 @@ namespace platform {
 struct ScreenMode {
     int32_t width = 1024;
     int32_t height = 768;
-    int32_t depth = 32;  // 8, 15, 16, 24 or 32
+    int32_t depth = 32;  // 1, 4, 8, 15, 16, 24 or 32
     bool operator==(const ScreenMode&) const = default;
 };
 
@@ -48,6 +53,11 @@ class Display {
     void FillRect(const ScreenRect& rect, uint32_t rgb);
     // Copies rows of pixels in the screen's own format to (x, y), clipped to the screen.
     void Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height);
+    // FillRect and Blit record what they change; whoever writes through GetPixels() says so here (null: the
+    // whole screen), or the next Present leaves that part as it was.
+    void MarkChanged(const ScreenRect* rect);
+    // What changed since the last Present, clipped to the screen; empty when nothing did.
+    const ScreenRect& GetChanged() const { return changed_; }
 
     // The palette of an 8-bit screen: 256 entries of R, G, B.
     const uint8_t* GetPalette() const { return palette_; }
@@ -60,9 +70,10 @@ class Display {
 
     // The presented frame: one 0x00RRGGBB word per pixel, as of the last UpdateFrame or Present.
     const uint32_t* GetFrame() const { return frame_.data(); }
-    // Converts the screen's pixels to the frame.
+    // Converts all of the screen's pixels to the frame.
     void UpdateFrame();
-    // Converts and hands the frame to the video backend to be shown.
+    // Converts what changed and hands the frame with that rectangle to the video backend; nothing is sent
+    // when nothing changed.
     void Present();
     uint32_t GetPresentCount() const { return presentCount_; }
 
@@ -73,6 +84,7 @@ class Display {
     Display();
     uint32_t ColorOf(const uint8_t* pixel) const;
     void PixelOf(uint32_t rgb, uint8_t* out) const;
+    void ConvertRows(const ScreenRect& rect);
 
     ScreenMode mode_;
     ScreenMode settingsMode_;
@@ -83,6 +95,7 @@ class Display {
     int32_t paletteUse_ = kPaletteUseStatic;
     uint32_t systemColors_[kSystemColorCount] = {};
     uint32_t presentCount_ = 0;
+    ScreenRect changed_;
 };
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 #include "platform/Input.h"
 
-#include <bitset>
+#include <array>
 
 #include "platform/CWinApp.h"
 #include "platform/CWnd.h"
@@ -11,7 +11,8 @@ namespace platform {
 
 namespace {
 
-std::bitset<256> gKeys;
+// Per virtual key, one bit for each side held (KeySide as bit number): a key is down while any is set.
+std::array<uint8_t, 256> gKeys{};
 uint32_t gButtons = 0;  // kMouseLeft | kMouseRight | kMouseMiddle
 
 uint32_t ButtonBit(MouseButton button) {
@@ -34,6 +35,12 @@ uint32_t ButtonMessage(MouseButton button, bool down) {
         default:
             return down ? kMsgMiddleButtonDown : kMsgMiddleButtonUp;
     }
+}
+
+void Hold(const InputEvent& event, bool down) {
+    uint8_t bit = uint8_t(1u << uint32_t(event.side));
+    uint8_t& held = gKeys[event.key & 0xFF];
+    held = down ? uint8_t(held | bit) : uint8_t(held & ~bit);
 }
 
 void PostMouse(uint32_t message, int32_t x, int32_t y) {
@@ -95,14 +102,14 @@ void DeliverInput(const InputEvent& event) {
             PostMouse(ButtonMessage(event.button, false), event.x, event.y);
             break;
         case InputKind::KeyDown: {
-            bool alt = gKeys[kKeyAlt] || event.key == kKeyAlt;
-            gKeys[event.key & 0xFF] = true;
+            bool alt = IsKeyDown(kKeyAlt) || event.key == kKeyAlt;
+            Hold(event, true);
             PostKey(alt ? kMsgSysKeyDown : kMsgKeyDown, event.key, event.repeat);
             break;
         }
         case InputKind::KeyUp: {
-            gKeys[event.key & 0xFF] = false;
-            bool alt = gKeys[kKeyAlt] || event.key == kKeyAlt;
+            Hold(event, false);
+            bool alt = IsKeyDown(kKeyAlt) || event.key == kKeyAlt;
             PostKey(alt ? kMsgSysKeyUp : kMsgKeyUp, event.key, false);
             break;
         }
@@ -123,6 +130,9 @@ void DeliverInput(const InputEvent& event) {
         case InputKind::AppInactive:
             PostToMainWindow(kMsgActivateApp, event.kind == InputKind::AppActive ? 1 : 0);
             break;
+        case InputKind::ParentGone:
+            CWnd::ForeignWindowGone(event.key);
+            break;
     }
 }
 
@@ -135,23 +145,23 @@ bool IsKeyDown(uint32_t key) {
         case kKeyMiddleButton:
             return (gButtons & kMouseMiddle) != 0;
         default:
-            return key < 256 && gKeys[key];
+            return key < 256 && gKeys[key] != 0;
     }
 }
 
 uint32_t CurrentMouseFlags() {
     uint32_t flags = gButtons;
-    if (gKeys[kKeyShift]) {
+    if (IsKeyDown(kKeyShift)) {
         flags |= kMouseShift;
     }
-    if (gKeys[kKeyControl]) {
+    if (IsKeyDown(kKeyControl)) {
         flags |= kMouseControl;
     }
     return flags;
 }
 
 void ResetInputState() {
-    gKeys.reset();
+    gKeys.fill(0);
     gButtons = 0;
 }
 

@@ -18,9 +18,14 @@ enum class InputKind : uint8_t {
     Expose,       // the real window must be drawn again
     AppActive,    // the program gained the keyboard focus
     AppInactive,  // the program lost it
+    ParentGone,   // the foreign window (`key`) that held our window was destroyed by its owner
 };
 
 enum class MouseButton : uint8_t { Left, Middle, Right };
+
+// Which of a pair of keys (shift, control, alt) went down or up: the framework names both by one virtual
+// key, which stays held while either is.
+enum class KeySide : uint8_t { Only, Left, Right };
 
 struct InputEvent {
     InputKind kind = InputKind::MouseMove;
@@ -30,6 +35,7 @@ struct InputEvent {
     uint32_t key = 0;
     uint8_t character = 0;
     bool repeat = false;
+    KeySide side = KeySide::Only;
 };
 
 // Turns one input event into window messages for the window it concerns (the captured window, the one

@@ -1,91 +1,63 @@
-// The SDL2 backend: the virtual screen shown in a real window, scaled to fit and letterboxed, with mouse
-// and keyboard input and message boxes.
+// The SDL2 backend: the virtual screen shown in a borderless real window, scaled to fit and letterboxed,
+// with mouse and keyboard input and message boxes. In preview mode the real window opens inside the
+// foreign window another program gave us (X11 only) and shows our window's part of the screen unscaled.
 #include <SDL.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "platform/Clock.h"
 #include "platform/Display.h"
-#include "platform/Messages.h"
+#include "platform/HostInput.h"
 #include "platform/VideoBackend.h"
+#include "platform/sdl/SdlX11.h"
 
 namespace platform {
 
 namespace {
 
-uint32_t VirtualKeyFromSdl(SDL_Keycode key) {
-    if (key >= 'a' && key <= 'z') {
-        return uint32_t(key - 'a' + 'A');
+// Host keys are SDL's keycodes, passed through unchanged; the shared table names them without SDL.
+struct SameKey {
+    HostKey host;
+    SDL_Keycode sdl;
+};
+constexpr SameKey kSameKeys[] = {
+    {kHostBackspace, SDLK_BACKSPACE},
+    {kHostTab, SDLK_TAB},
+    {kHostReturn, SDLK_RETURN},
+    {kHostEscape, SDLK_ESCAPE},
+    {kHostSpace, SDLK_SPACE},
+    {kHostDelete, SDLK_DELETE},
+    {kHostF1, SDLK_F1},
+    {kHostF12, SDLK_F12},
+    {kHostInsert, SDLK_INSERT},
+    {kHostHome, SDLK_HOME},
+    {kHostEnd, SDLK_END},
+    {kHostPageUp, SDLK_PAGEUP},
+    {kHostPageDown, SDLK_PAGEDOWN},
+    {kHostKeypadEnter, SDLK_KP_ENTER},
+    {kHostLeft, SDLK_LEFT},
+    {kHostRight, SDLK_RIGHT},
+    {kHostUp, SDLK_UP},
+    {kHostDown, SDLK_DOWN},
+    {kHostLeftShift, SDLK_LSHIFT},
+    {kHostRightShift, SDLK_RSHIFT},
+    {kHostLeftControl, SDLK_LCTRL},
+    {kHostRightControl, SDLK_RCTRL},
+    {kHostLeftAlt, SDLK_LALT},
+    {kHostRightAlt, SDLK_RALT},
+};
+constexpr bool AllKeysAgree() {
+    for (const SameKey& key : kSameKeys) {
+        if (key.host != HostKey(key.sdl)) {
+            return false;
+        }
     }
-    if (key >= '0' && key <= '9') {
-        return uint32_t(key);
-    }
-    if (key >= SDLK_F1 && key <= SDLK_F12) {
-        return kKeyF1 + uint32_t(key - SDLK_F1);
-    }
-    switch (key) {
-        case SDLK_BACKSPACE:
-            return kKeyBack;
-        case SDLK_TAB:
-            return kKeyTab;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return kKeyReturn;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT:
-            return kKeyShift;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL:
-            return kKeyControl;
-        case SDLK_LALT:
-        case SDLK_RALT:
-            return kKeyAlt;
-        case SDLK_ESCAPE:
-            return kKeyEscape;
-        case SDLK_SPACE:
-            return kKeySpace;
-        case SDLK_PAGEUP:
-            return kKeyPageUp;
-        case SDLK_PAGEDOWN:
-            return kKeyPageDown;
-        case SDLK_END:
-            return kKeyEnd;
-        case SDLK_HOME:
-            return kKeyHome;
-        case SDLK_LEFT:
-            return kKeyLeft;
-        case SDLK_UP:
-            return kKeyUp;
-        case SDLK_RIGHT:
-            return kKeyRight;
-        case SDLK_DOWN:
-            return kKeyDown;
-        case SDLK_INSERT:
-            return kKeyInsert;
-        case SDLK_DELETE:
-            return kKeyDelete;
-        default:
-            return 0xFF;  // a key the framework has no name for still counts as a key press
-    }
+    return true;
 }
-
-// Keys that type a control character, which text input does not report.
-uint8_t ControlCharacter(SDL_Keycode key) {
-    switch (key) {
-        case SDLK_BACKSPACE:
-            return 0x08;
-        case SDLK_TAB:
-            return 0x09;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return 0x0D;
-        case SDLK_ESCAPE:
-            return 0x1B;
-        default:
-            return 0;
-    }
-}
+static_assert(AllKeysAgree(), "host keys must keep SDL's keycode numbers");
+static_assert(kHostF12 - kHostF1 == HostKey(SDLK_F12) - HostKey(SDLK_F1), "the function keys are one range");
 
 MouseButton ButtonFromSdl(uint8_t button) {
     switch (button) {
@@ -98,32 +70,32 @@ MouseButton ButtonFromSdl(uint8_t button) {
     }
 }
 
+SDL_Rect ToSdl(const ScreenRect& r) {
+    return SDL_Rect{r.left, r.top, r.Width(), r.Height()};
+}
+
 class SdlVideo final : public VideoBackend {
   public:
     ~SdlVideo() override {
-        if (texture_ != nullptr) {
-            SDL_DestroyTexture(texture_);
-        }
-        if (renderer_ != nullptr) {
-            SDL_DestroyRenderer(renderer_);
-        }
-        if (window_ != nullptr) {
-            SDL_DestroyWindow(window_);
-        }
+        CloseWindow();
+        foreign_.reset();  // after SDL let go of the window it wrapped
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         SDL_Quit();
     }
 
-    void Present(const Display& display) override {
+    void Present(const Display& display, const ScreenRect& changed) override {
         const ScreenMode& mode = display.GetMode();
-        if (!EnsureWindow(mode)) {
+        bool fresh = false;
+        if (!EnsureWindow(mode, fresh)) {
             return;
         }
-        SDL_UpdateTexture(texture_, nullptr, display.GetFrame(), mode.width * 4);
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        // A new texture holds nothing yet: it takes the whole frame once, then only what changed.
+        ScreenRect upload = fresh ? display.GetRect() : changed;
+        SDL_Rect rect = ToSdl(upload);
+        const uint32_t* frame =
+            display.GetFrame() + size_t(upload.top) * size_t(mode.width) + size_t(upload.left);
+        SDL_UpdateTexture(texture_, &rect, frame, mode.width * 4);
+        Draw();
     }
 
     void WaitInput(std::vector<InputEvent>& out, uint32_t timeoutMs) override {
@@ -134,6 +106,14 @@ class SdlVideo final : public VideoBackend {
             Translate(event, out);
             got = SDL_PollEvent(&event) != 0;
         }
+        focus_.Report(TickCount(), out);
+        if (foreign_ != nullptr && !parentGoneReported_ && foreign_->ParentGone()) {
+            parentGoneReported_ = true;
+            InputEvent gone;
+            gone.kind = InputKind::ParentGone;
+            gone.key = foreignParent_;
+            out.push_back(gone);
+        }
     }
 
     bool ShowMessageBox(const char* caption, const char* text, int kind) override {
@@ -143,28 +123,73 @@ class SdlVideo final : public VideoBackend {
         return SDL_ShowSimpleMessageBox(flags, caption, text, window_) == 0;
     }
 
-  private:
-    bool EnsureWindow(const ScreenMode& mode) {
+    void SetWindowHints(WindowHints hints) override {
+        hints_ = hints;
+        ApplyHints();
+    }
+
+    bool QueryForeignWindow(WindowHandle handle, int32_t& width, int32_t& height) override {
+        width = height = 0;
+        if (!OpenForeign()) {
+            return false;
+        }
+        if (!foreign_->Query(handle, width, height)) {
+            std::fprintf(stderr, "kestapp: there is no window 0x%x to show the preview in\n", handle);
+            return false;
+        }
+        return true;
+    }
+
+    bool OpenInside(WindowHandle parent, const ScreenRect& rect) override {
+        if (window_ != nullptr || rect.IsEmpty() || !OpenForeign()) {
+            return false;
+        }
+        uintptr_t child = foreign_->CreateChild(parent, rect);
+        if (child == 0) {
+            return false;
+        }
+        window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(child));
         if (window_ == nullptr) {
-            SDL_DisplayMode desktop;
-            int w = mode.width;
-            int h = mode.height;
-            // Scale down to fit the monitor; the renderer letterboxes whatever size the user gives it.
-            if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && (w > desktop.w || h > desktop.h)) {
-                double scale = std::min(desktop.w * 0.9 / w, desktop.h * 0.9 / h);
-                w = int(w * scale);
-                h = int(h * scale);
-            }
-            window_ = SDL_CreateWindow("KestApp", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                                       SDL_WINDOW_RESIZABLE);
-            if (window_ == nullptr) {
-                return false;
-            }
-            renderer_ = SDL_CreateRenderer(window_, -1, 0);
-            if (renderer_ == nullptr) {
-                return false;
-            }
-            SDL_StartTextInput();
+            std::fprintf(stderr, "kestapp: cannot show the preview: %s\n", SDL_GetError());
+            return false;
+        }
+        // Software rendering needs nothing of the foreign window's visual.
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        foreignParent_ = parent;
+        preview_ = rect;
+        return renderer_ != nullptr;
+    }
+
+    bool ReadWindow(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) override {
+        width = height = 0;
+        int w = 0;
+        int h = 0;
+        if (renderer_ == nullptr || texture_ == nullptr ||
+            SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) {
+            return false;
+        }
+        // The back buffer holds nothing certain after a present: draw the picture again, then read it.
+        Compose();
+        pixels.assign(size_t(w) * size_t(h), 0);
+        if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), w * 4) != 0) {
+            return false;
+        }
+        width = w;
+        height = h;
+        return true;
+    }
+
+  private:
+    bool OpenForeign() {
+        if (foreign_ == nullptr) {
+            foreign_ = ForeignWindows::Open();
+        }
+        return foreign_ != nullptr;
+    }
+
+    bool EnsureWindow(const ScreenMode& mode, bool& fresh) {
+        if (window_ == nullptr && !OpenWindow(mode)) {
+            return false;
         }
         if (texture_ == nullptr || textureWidth_ != mode.width || textureHeight_ != mode.height) {
             if (texture_ != nullptr) {
@@ -174,10 +199,100 @@ class SdlVideo final : public VideoBackend {
                                          mode.width, mode.height);
             textureWidth_ = mode.width;
             textureHeight_ = mode.height;
-            // Mouse positions then arrive in virtual-screen pixels.
-            SDL_RenderSetLogicalSize(renderer_, mode.width, mode.height);
+            fresh = true;
         }
         return texture_ != nullptr;
+    }
+
+    bool OpenWindow(const ScreenMode& mode) {
+        SDL_DisplayMode desktop;
+        int w = mode.width;
+        int h = mode.height;
+        // Scale down to fit the monitor; the picture is letterboxed into whatever size the window gets.
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && (w > desktop.w || h > desktop.h)) {
+            double scale = std::min(desktop.w * 0.9 / w, desktop.h * 0.9 / h);
+            w = std::max(1, int(w * scale));
+            h = std::max(1, int(h * scale));
+        }
+        window_ = SDL_CreateWindow("KestApp", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                   SDL_WINDOW_BORDERLESS);
+        if (window_ == nullptr) {
+            return false;
+        }
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (renderer_ == nullptr) {
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        }
+        if (renderer_ == nullptr) {
+            return false;
+        }
+        ApplyHints();
+        SDL_StartTextInput();
+        return true;
+    }
+
+    void CloseWindow() {
+        if (texture_ != nullptr) {
+            SDL_DestroyTexture(texture_);
+            texture_ = nullptr;
+        }
+        if (renderer_ != nullptr) {
+            SDL_DestroyRenderer(renderer_);
+            renderer_ = nullptr;
+        }
+        if (window_ != nullptr) {
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+        }
+    }
+
+    void ApplyHints() {
+        if (window_ == nullptr || !preview_.IsEmpty()) {
+            return;  // a preview window belongs to its parent: it neither floats nor covers the monitor
+        }
+        SDL_SetWindowAlwaysOnTop(window_, HasHint(hints_, WindowHints::kTopmost) ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowFullscreen(
+            window_, HasHint(hints_, WindowHints::kCoversScreen) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+
+    // Where the picture lies in the window, and which part of the screen it shows.
+    void Layout(ScreenRect& view, ScreenRect& source) const {
+        int w = 0;
+        int h = 0;
+        SDL_GetRendererOutputSize(renderer_, &w, &h);
+        if (!preview_.IsEmpty()) {
+            view = ScreenRect{0, 0, preview_.Width(), preview_.Height()};
+            source = preview_;
+            return;
+        }
+        view = LetterboxView(w, h, textureWidth_, textureHeight_);
+        source = ScreenRect{0, 0, textureWidth_, textureHeight_};
+    }
+
+    // The whole picture each time: after a present the renderer's back buffer holds nothing certain.
+    void Compose() {
+        ScreenRect view, source;
+        Layout(view, source);
+        SDL_Rect from = ToSdl(source);
+        SDL_Rect to = ToSdl(view);
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, &from, &to);
+    }
+
+    void Draw() {
+        if (texture_ != nullptr) {
+            Compose();
+            SDL_RenderPresent(renderer_);
+        }
+    }
+
+    void MousePosition(int32_t x, int32_t y, InputEvent& in) const {
+        ScreenRect view, source;
+        Layout(view, source);
+        WindowToScreen(view, source.Width(), source.Height(), x, y, in.x, in.y);
+        in.x += source.left;
+        in.y += source.top;
     }
 
     void Translate(const SDL_Event& e, std::vector<InputEvent>& out) {
@@ -188,69 +303,46 @@ class SdlVideo final : public VideoBackend {
                 break;
             case SDL_MOUSEMOTION:
                 in.kind = InputKind::MouseMove;
-                in.x = e.motion.x;
-                in.y = e.motion.y;
+                MousePosition(e.motion.x, e.motion.y, in);
                 break;
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
                 in.kind = e.type == SDL_MOUSEBUTTONDOWN ? InputKind::MouseDown : InputKind::MouseUp;
-                in.x = e.button.x;
-                in.y = e.button.y;
                 in.button = ButtonFromSdl(e.button.button);
+                MousePosition(e.button.x, e.button.y, in);
                 break;
             case SDL_KEYDOWN:
             case SDL_KEYUP:
-                in.kind = e.type == SDL_KEYDOWN ? InputKind::KeyDown : InputKind::KeyUp;
-                in.key = VirtualKeyFromSdl(e.key.keysym.sym);
-                in.repeat = e.key.repeat != 0;
-                lastKeyRepeated_ = in.repeat;
-                out.push_back(in);
-                if (e.type == SDL_KEYDOWN && ControlCharacter(e.key.keysym.sym) != 0) {
-                    InputEvent text;
-                    text.kind = InputKind::Text;
-                    text.character = ControlCharacter(e.key.keysym.sym);
-                    text.repeat = in.repeat;
-                    out.push_back(text);
-                }
+                lastKeyRepeated_ = e.key.repeat != 0;
+                TranslateKey(HostKey(e.key.keysym.sym), e.type == SDL_KEYDOWN, lastKeyRepeated_, out);
                 return;
             case SDL_TEXTINPUT:
-                TranslateText(e.text.text, out);
+                // Text events carry no repeat flag: they share the key's that typed them.
+                TranslateText(e.text.text, lastKeyRepeated_, out);
                 return;
             case SDL_WINDOWEVENT:
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                    in.kind = InputKind::Expose;
-                } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-                    in.kind = InputKind::AppActive;
-                } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-                    in.kind = InputKind::AppInactive;
-                } else {
-                    return;
-                }
-                break;
+                TranslateWindowEvent(e.window);
+                return;
             default:
                 return;
         }
         out.push_back(in);
     }
 
-    // Characters are bytes in the framework: UTF-8 text becomes Latin-1 where it can, else is dropped.
-    void TranslateText(const char* utf8, std::vector<InputEvent>& out) {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
-        while (*p != 0) {
-            uint32_t code = *p;
-            int extra = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
-            code &= extra == 0 ? 0x7F : (0x3F >> extra);
-            ++p;
-            for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p) {
-                code = (code << 6) | (*p & 0x3F);
-            }
-            if (code >= 0x20 && code <= 0xFF && code != 0x7F) {
-                InputEvent in;
-                in.kind = InputKind::Text;
-                in.character = static_cast<uint8_t>(code);
-                in.repeat = lastKeyRepeated_;
-                out.push_back(in);
-            }
+    void TranslateWindowEvent(const SDL_WindowEvent& e) {
+        switch (e.event) {
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                Draw();  // the texture still holds the picture: no need to ask the windows to paint
+                break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                focus_.Gained(e.windowID);
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                focus_.Lost(e.windowID, TickCount());
+                break;
+            default:
+                break;
         }
     }
 
@@ -260,6 +352,12 @@ class SdlVideo final : public VideoBackend {
     int textureWidth_ = 0;
     int textureHeight_ = 0;
     bool lastKeyRepeated_ = false;
+    WindowHints hints_ = WindowHints::kNone;
+    FocusTracker focus_;
+    std::unique_ptr<ForeignWindows> foreign_;
+    WindowHandle foreignParent_ = 0;
+    ScreenRect preview_;  // empty unless the window lives inside a foreign one
+    bool parentGoneReported_ = false;
 };
 
 std::unique_ptr<VideoBackend> CreateSdl(const VideoOptions&, std::string& error) {

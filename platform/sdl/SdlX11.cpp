@@ -1,0 +1,137 @@
+#include "platform/sdl/SdlX11.h"
+
+#ifdef KEST_WITH_X11
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+// X reports errors after the request that caused them, on whichever connection made it (SDL's or ours),
+// and Xlib's own handler ends the process. Ours only counts them: whoever cares asks the server again.
+std::atomic<uint32_t> gErrors{0};
+
+int RecordError(::Display*, XErrorEvent*) {
+    gErrors.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+}  // namespace
+
+struct ForeignWindows::State {
+    ::Display* display = nullptr;
+    Window parent = 0;
+    Window child = 0;
+    bool gone = false;
+    uint32_t errorsSeen = 0;
+};
+
+std::unique_ptr<ForeignWindows> ForeignWindows::Open() {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return nullptr;
+    }
+    // Installed after SDL's video start-up, which installs its own that passes errors on to Xlib's.
+    XSetErrorHandler(RecordError);
+    std::unique_ptr<ForeignWindows> windows(new ForeignWindows);
+    windows->state_ = std::make_unique<State>();
+    windows->state_->display = display;
+    return windows;
+}
+
+ForeignWindows::~ForeignWindows() {
+    if (state_ == nullptr) {
+        return;
+    }
+    if (state_->child != 0 && !state_->gone) {
+        XDestroyWindow(state_->display, state_->child);
+    }
+    // Closing the connection would destroy the child anyway: windows die with the client that made them.
+    XCloseDisplay(state_->display);
+}
+
+bool ForeignWindows::Query(WindowHandle handle, int32_t& width, int32_t& height) {
+    XWindowAttributes attributes;
+    if (handle == 0 || XGetWindowAttributes(state_->display, Window(handle), &attributes) == 0) {
+        return false;
+    }
+    width = attributes.width;
+    height = attributes.height;
+    return true;
+}
+
+uintptr_t ForeignWindows::CreateChild(WindowHandle parent, const ScreenRect& rect) {
+    ::Display* d = state_->display;
+    unsigned long black = BlackPixel(d, DefaultScreen(d));
+    Window child = XCreateSimpleWindow(d, Window(parent), rect.left, rect.top, unsigned(rect.Width()),
+                                       unsigned(rect.Height()), 0, black, black);
+    // Watching the parent's structure tells us when its owner destroys it.
+    XSelectInput(d, Window(parent), StructureNotifyMask);
+    XMapWindow(d, child);
+    uint32_t before = gErrors.load(std::memory_order_relaxed);
+    XSync(d, False);
+    if (gErrors.load(std::memory_order_relaxed) != before) {
+        return 0;  // the parent vanished meanwhile
+    }
+    state_->parent = Window(parent);
+    state_->child = child;
+    state_->errorsSeen = before;
+    return uintptr_t(child);
+}
+
+bool ForeignWindows::ParentGone() {
+    State& s = *state_;
+    if (s.parent == 0 || s.gone) {
+        return s.gone;
+    }
+    ::Display* d = s.display;
+    while (XPending(d) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if (event.type == DestroyNotify && event.xdestroywindow.window == s.parent) {
+            s.gone = true;
+        }
+    }
+    // An error anywhere may mean SDL drew into the child after it went: ask for the parent itself.
+    uint32_t errors = gErrors.load(std::memory_order_relaxed);
+    if (!s.gone && errors != s.errorsSeen) {
+        s.errorsSeen = errors;
+        XWindowAttributes attributes;
+        s.gone = XGetWindowAttributes(d, s.parent, &attributes) == 0;
+    }
+    return s.gone;
+}
+
+}  // namespace platform
+
+#else
+
+namespace platform {
+
+struct ForeignWindows::State {};
+
+std::unique_ptr<ForeignWindows> ForeignWindows::Open() {
+    return nullptr;  // no X11 in this build: no foreign windows to open in
+}
+
+ForeignWindows::~ForeignWindows() = default;
+
+bool ForeignWindows::Query(WindowHandle, int32_t& width, int32_t& height) {
+    width = height = 0;
+    return false;
+}
+
+uintptr_t ForeignWindows::CreateChild(WindowHandle, const ScreenRect&) {
+    return 0;
+}
+
+bool ForeignWindows::ParentGone() {
+    return false;
+}
+
+}  // namespace platform
+
+#endif
