@@ -26,23 +26,6 @@ CWnd* gFocus = nullptr;
 CWnd* gCapture = nullptr;
 CWnd* gActive = nullptr;
 
-ScreenRect Intersect(const ScreenRect& a, const ScreenRect& b) {
-    ScreenRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                 std::min(a.bottom, b.bottom)};
-    return r.IsEmpty() ? ScreenRect{} : r;
-}
-
-ScreenRect Union(const ScreenRect& a, const ScreenRect& b) {
-    if (a.IsEmpty()) {
-        return b;
-    }
-    if (b.IsEmpty()) {
-        return a;
-    }
-    return ScreenRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                      std::max(a.bottom, b.bottom)};
-}
-
 // Tells the video backend what the windows now ask of the real window, when that changed.
 void UpdateWindowHints() {
     static platform::VideoBackend* told = nullptr;
@@ -337,7 +320,7 @@ void CWnd::InvalidateRect(const ScreenRect* rect) {
         return;
     }
     ScreenRect area = GetClientRect();
-    update_ = Union(update_, rect != nullptr ? Intersect(*rect, area) : area);
+    update_ = update_.Union(rect != nullptr ? rect->Intersect(area) : area);
 }
 
 void CWnd::ValidateRect(const ScreenRect* rect) {

@@ -21,23 +21,6 @@ bool IsIndexed(int32_t depth) {
     return depth <= 8;
 }
 
-ScreenRect Union(const ScreenRect& a, const ScreenRect& b) {
-    if (a.IsEmpty()) {
-        return b;
-    }
-    if (b.IsEmpty()) {
-        return a;
-    }
-    return ScreenRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                      std::max(a.bottom, b.bottom)};
-}
-
-ScreenRect Clip(const ScreenRect& r, int32_t width, int32_t height) {
-    ScreenRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
-                 std::min(r.bottom, height)};
-    return c.IsEmpty() ? ScreenRect{} : c;
-}
-
 // A grey ramp until someone realises a palette.
 void GreyPalette(uint8_t* palette) {
     for (int i = 0; i < 256; ++i) {
@@ -102,7 +85,7 @@ void Display::SetPalette(const uint8_t* rgb, int32_t count) {
 }
 
 void Display::MarkChanged(const ScreenRect* rect) {
-    changed_ = Union(changed_, rect != nullptr ? Clip(*rect, mode_.width, mode_.height) : GetRect());
+    changed_ = changed_.Union(rect != nullptr ? rect->Intersect(GetRect()) : GetRect());
 }
 
 void Display::SetSystemColors(const uint32_t* colors) {

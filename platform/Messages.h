@@ -2,6 +2,7 @@
 // defined here once and nowhere else.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -21,6 +22,23 @@ struct ScreenRect {
     int32_t Height() const { return bottom - top; }
     bool IsEmpty() const { return left >= right || top >= bottom; }
     bool Contains(int32_t x, int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
+    // The part in both; ScreenRect{} when they do not overlap.
+    ScreenRect Intersect(const ScreenRect& o) const {
+        ScreenRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+                     std::min(bottom, o.bottom)};
+        return r.IsEmpty() ? ScreenRect{} : r;
+    }
+    // The smallest rectangle holding both; an empty operand adds nothing.
+    ScreenRect Union(const ScreenRect& o) const {
+        if (o.IsEmpty()) {
+            return *this;
+        }
+        if (IsEmpty()) {
+            return o;
+        }
+        return ScreenRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
+                          std::max(bottom, o.bottom)};
+    }
 };
 
 struct Message {
