@@ -38,6 +38,7 @@ bool CWinApp::OnIdle(uint32_t) {
 }
 
 void CWinApp::Dispatch(const platform::Message& message) {
+    platform::SetMessageTime(message.time);
     if (CWnd* window = CWnd::FromHandle(message.window)) {
         window->WindowProc(message.message, message.wParam, message.lParam);
     }

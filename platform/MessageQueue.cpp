@@ -14,6 +14,7 @@ std::mutex gQueueMutex;
 std::deque<Message> gQueue;
 // Set from signal handlers: a lock-free atomic is the only shared state they may touch.
 std::atomic<bool> gQuitRequested{false};
+uint32_t gMessageTime = 0;  // the user-interface thread's alone
 static_assert(std::atomic<bool>::is_always_lock_free);
 }  // namespace
 
@@ -59,6 +60,14 @@ bool RequestQuit() {
 
 bool TakeQuitRequest() {
     return gQuitRequested.exchange(false);
+}
+
+uint32_t GetMessageTime() {
+    return gMessageTime;
+}
+
+void SetMessageTime(uint32_t time) {
+    gMessageTime = time;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/Messages.h"
 
@@ -16,6 +17,11 @@ bool HasMessage();
 size_t MessageCount();
 // Drops every posted message and any quit request (between runs, in tests).
 void ClearMessages();
+
+// The time at which the message being handled was posted; the loop records it as it dispatches each one.
+// Intervals between input messages (double clicks) are measured with it, not with the time of handling.
+uint32_t GetMessageTime();
+void SetMessageTime(uint32_t time);
 
 // Async-signal-safe: asks the loop to end as if the quit message had been posted. False when a request
 // was already waiting.

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -151,7 +152,8 @@ TEST(PlatformSdl, ShowsTheScreenLetterboxedAndPresentsOnlyWhatChanged) {
 #ifdef KEST_WITH_X11
 
 // An Xvfb server for one test. Display numbers are tried from one derived from the process id, so that
-// parallel runs rarely meet; a number in use makes the server exit at once, and the next is tried.
+// parallel runs rarely meet; a number in use makes the server exit at once, and the next is tried. The
+// server must not reset when our probing connection closes, or the next connection may find it away.
 class Xvfb {
   public:
     Xvfb() {
@@ -171,7 +173,7 @@ class Xvfb {
         }
         pid_ = fork();
         if (pid_ == 0) {
-            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -218,6 +220,7 @@ enum PreviewResult : int {
 int RunPreview(const char* displayName) {
     ::Display* x = XOpenDisplay(displayName);
     if (x == nullptr) {
+        std::fprintf(stderr, "no connection to %s\n", displayName);
         return kNoBackend;
     }
     Window parent = XCreateSimpleWindow(x, DefaultRootWindow(x), 10, 10, 152, 112, 0, 0, 0);
@@ -227,6 +230,7 @@ int RunPreview(const char* displayName) {
     std::string error;
     std::unique_ptr<VideoBackend> sdl = OpenSdl(nullptr, error);
     if (sdl == nullptr) {
+        std::fprintf(stderr, "SDL did not open on %s: %s\n", displayName, error.c_str());
         return kNoBackend;
     }
     SetVideoBackend(sdl.get());
