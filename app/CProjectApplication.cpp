@@ -102,6 +102,7 @@ bool CProjectApplication::Initialize() {
     ZDisplaySetUp setUp;
     setUp.colorTableId = 100;  // the container holds no such table, so none is installed
     setUp.bufferCount = 1;
+    setUp.createBackWindow = IsSaverMode();
     setUp.displayWidth = IsSaverMode() ? kSceneWidth : 0;
     setUp.displayHeight = IsSaverMode() ? kSceneHeight : 0;
     SetUpDisplay(setUp);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/ZBackWindow.h"
 #include "app/ZMainWindow.h"
 #include "core/LinkEvents.h"
 #include "graphics/ZColorTable.h"
@@ -75,9 +76,11 @@ bool ZApplication::PreTranslateMessage(platform::Message& message) {
 bool ZApplication::OnIdle(uint32_t) {
     RunTasks();
     if (mainWindow_ != nullptr) {
-        mainWindow_->GetEventHandler().BroadcastReverse(kLinkTick,
-                                                        static_cast<intptr_t>(platform::TickCount()), 0);
+        ZEventHandler& root = *mainWindow_;
+        root.BroadcastReverse(kLinkTick, static_cast<intptr_t>(platform::TickCount()), 0);
     }
+    // What this pass drew reaches the real screen once, however many objects drew.
+    platform::Display::Get().Present();
     return true;
 }
 
@@ -179,6 +182,13 @@ void ZApplication::SetUpDisplay(const ZDisplaySetUp& setUp) {
     }
     ZScreenPalette::Get().SetSystemPaletteMode(palette);
     InstallColorTable(setUp.colorTableId);
+    if (setUp.createBackWindow && backWindow_ == nullptr) {
+        constexpr int32_t kBackPanelOwnerId = 4097;
+        constexpr uint32_t kBackWindowId = 8191;
+        auto* back = new ZBackWindow(kBackPanelOwnerId, kBackWindowId, true,
+                                     ZWindowFlags::kTopmost | ZWindowFlags::kFollowsActivation);
+        back->ShowWindow(kShowShow);
+    }
     CreateMainWindow(ZDisplayMode::Get().GetScreenRect());
     if ((int64_t(setUp.displayWidth) * setUp.displayHeight) != 0 || setUp.displayDepth != 0) {
         SwitchDisplayMode(setUp);

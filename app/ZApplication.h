@@ -22,10 +22,11 @@ class ZWindow;
 struct ZDisplaySetUp {
     bool keepStaticColors = false;
     bool replaceSystemColors = false;
-    int32_t colorTableId = 0;  // 0: the default table
-    int32_t bufferCount = 1;   // back buffers of the main window, at most 3
-    int32_t bufferDepth = 0;   // 0: the screen's depth
-    int32_t displayWidth = 0;  // 0 x 0 with depth 0: no display mode change
+    int32_t colorTableId = 0;       // 0: the default table
+    int32_t bufferCount = 1;        // back buffers of the main window, at most 3
+    bool createBackWindow = false;  // a black backdrop over the whole screen behind the main window
+    int32_t bufferDepth = 0;        // 0: the screen's depth
+    int32_t displayWidth = 0;       // 0 x 0 with depth 0: no display mode change
     int32_t displayHeight = 0;
     int32_t displayDepth = 0;
 };

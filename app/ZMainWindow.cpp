@@ -4,7 +4,7 @@
 
 ZMainWindow::ZMainWindow(int32_t panelOwnerId, uint32_t windowId, const ZRect& rect, ZWindowFlags flags)
     : ZWindow(panelOwnerId, windowId, rect, flags | ZWindowFlags::kCreate, nullptr) {
-    type_ = kTypeMainWindow;
+    SetClassId(kTypeMainWindow);
     if (ZApplication* app = ZApplication::GetApplication()) {
         app->SetMainWindow(this);
     }

@@ -30,7 +30,7 @@ class ZPanelOwner : public ZGraphicObject, public ZEventHandler, public ZDataLin
     // Destroys the panel (stopped first when running) or only detaches it.
     void ClosePanel(int32_t id, ZPanelClose how);
     // Closes and destroys every panel.
-    void ClosePanels();
+    virtual void ClosePanels();
     // The child panel with the id, or null.
     ZPanel* FindPanel(int32_t id) const;
 

@@ -36,6 +36,12 @@ bool ZDisplayMode::SetDisplayMode(int32_t width, int32_t height, int32_t depth, 
     if (wanted == display.GetMode()) {
         return true;
     }
+    // The screen the program started with stands for the monitor, which shows its own size and smaller
+    // ones, never more.
+    const platform::ScreenMode& monitor = display.GetSettingsMode();
+    if (wanted.width > monitor.width || wanted.height > monitor.height) {
+        return false;
+    }
     uint32_t cursor = platform::GetCursor();
     platform::SetCursor(platform::kCursorWait);
     bool ok = display.SetMode(wanted);

@@ -22,7 +22,8 @@ class ZDisplayMode {
     int32_t GetVerticalDpi() const { return 96; }
 
     // Switches the screen; zero arguments keep that part. False for all-zero arguments or a mode the
-    // screen cannot take (nothing changes then). With remember, activation re-applies it.
+    // screen cannot take: a bad one, or one larger than the display settings' (nothing changes then).
+    // With remember, activation re-applies it.
     bool SetDisplayMode(int32_t width, int32_t height, int32_t depth, bool remember);
     // Back to the mode of the display settings, if this object changed it.
     void RestoreSettings();

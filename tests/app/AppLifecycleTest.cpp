@@ -11,7 +11,9 @@
 #include "app/CMainWindow.h"
 #include "app/CProjectApplication.h"
 #include "app/ZSettingsFile.h"
+#include "controls/ZPanel.h"
 #include "core/LinkEvents.h"
+#include "core/ZFactory.h"
 #include "graphics/ZOffscreen.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
@@ -91,7 +93,7 @@ TEST_F(AppTest, OneIdlePassIsOneTaskPassPlusOneTick) {
     new LoggingTask(&app.GetRootTaskManager());
     PanelLoggingWindow* window = new PanelLoggingWindow;
     TickRecorder recorder;
-    recorder.AttachAsFirstChild(&window->GetEventHandler());
+    recorder.AttachAsFirstChild(static_cast<ZEventHandler*>(window));
     ASSERT_EQ(app.GetMainWindow(), window);
 
     uint32_t now = platform::TickCount();
@@ -179,9 +181,26 @@ TEST_F(AppTest, SaverModeOpensTheCentredWindowAndTheStartMessageChecksTheDisplay
     ASSERT_TRUE(platform::TakeMessage(m));
     EXPECT_EQ(m.message, platform::kMsgStart);
     EXPECT_EQ(m.window, window->GetSafeHwnd());
-    window->WindowProc(m.message, m.wParam, m.lParam);
-    EXPECT_TRUE(Alerts().empty());
+    {
+        // Without a scene class the start fails clearly.
+        ZFactory empty;
+        ZFactory* previous = ZFactory::SetFactory(&empty);
+        window->WindowProc(m.message, m.wParam, m.lParam);
+        ZFactory::SetFactory(previous);
+        ASSERT_EQ(Alerts().size(), 1u);
+        EXPECT_EQ(Alerts()[0], "KestApp: Unable to create the scene.");
+        ASSERT_TRUE(platform::TakeMessage(m));
+        EXPECT_EQ(m.message, platform::kMsgQuit);
+    }
+    ZFactory factory;
+    ZFactory* previous = ZFactory::SetFactory(&factory);
+    ZClassDescriptor scene(CMainWindow::kScenePanelClass, 1, nullptr,
+                           [](void*, ZTLink*) -> ZPropertyHolder* { return new ZPanel; });
+    window->SendMessage(platform::kMsgStart);
+    ZFactory::SetFactory(previous);
+    EXPECT_EQ(Alerts().size(), 1u);
     EXPECT_FALSE(platform::HasMessage());  // display large enough: the show goes on
+    EXPECT_NE(window->FindPanel(CMainWindow::kScenePanelId), nullptr);
 
     // The system's request to start a screensaver is dropped while the window exists.
     EXPECT_EQ(window->SendMessage(platform::kMsgSysCommand, platform::kSysCommandScreenSave), 0);

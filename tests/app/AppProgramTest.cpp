@@ -123,7 +123,25 @@ TEST_F(AppProgram, AContainerNamedByTheProfileFileIsFound) {
         Result show = RunKestapp(
             std::string("--video=headless --seconds=2 --screen=800x600x") + depth + " /s", runtime_);
         EXPECT_EQ(show.status, 0) << depth;
-        EXPECT_EQ(show.output, "") << depth;
+        // The display passes its checks; this program has no scene class registered yet.
+        EXPECT_EQ(show.output, "KestApp: Unable to create the scene.\n") << depth;
+    }
+    // Displays the show cannot use end it with a word in saver mode and silently elsewhere.
+    const struct {
+        const char* screen;
+        const char* mode;
+        const char* said;
+    } kDisplays[] = {
+        {"1024x768x4", "/s", "KestApp: This program requires a display with at least 256 colors.\n"},
+        {"1024x768x1", "/s", "KestApp: This program requires a display with at least 256 colors.\n"},
+        {"640x480x32", "/s", "KestApp: This program requires a display resolution of at least 800x600.\n"},
+        {"800x599x32", "/s", "KestApp: This program requires a display resolution of at least 800x600.\n"},
+    };
+    for (const auto& display : kDisplays) {
+        Result run = RunKestapp(std::string("--video=headless --seconds=2 --screen=") + display.screen + " " +
+                                    display.mode,
+                                runtime_);
+        EXPECT_EQ(run.output, display.said) << display.screen << " " << display.mode;
     }
 
     // Without MediaPath the container is looked for in the current directory.
