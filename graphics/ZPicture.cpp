@@ -88,6 +88,10 @@ int32_t ZPicture::Unload() {
 }
 
 void ZPicture::SetFrameCount(int32_t n) {
+    if (n == 0 && offscreens_.GetHead() == nullptr) {
+        frameCount_ = 0;  // nothing to show, not even one frame
+        return;
+    }
     if (n <= 0 || offscreens_.GetHead() == nullptr) {
         return;
     }

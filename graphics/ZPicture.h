@@ -30,7 +30,8 @@ class ZPicture : public ZGraphicMedia {
     // Draws the current frame into placeRect, limited to clipRect; loads first.
     int32_t Draw(ZGraphicDevice& device, const ZRect& placeRect, const ZRect* clipRect) override;
 
-    // Divides the full image into n frames stacked vertically; ignored for n <= 0 or without offscreens.
+    // Divides the full image into n frames stacked vertically. A picture without offscreens may have 0
+    // frames; other counts below 1, and any count without offscreens, are ignored.
     void SetFrameCount(int32_t n);
     int32_t GetFrameCount() const { return frameCount_; }
     void SetCurrentFrame(int32_t frame) { currentFrame_ = frame; }
