@@ -267,7 +267,11 @@ void ZWindow::PresentBackBuffer(const ZRect& rect) {
 void ZWindow::DrawOverlays(ZGraphicDevice&, const ZRect&) {}
 
 void ZWindow::AdoptChangedPalette() {
-    PropagateColorTable(GetCurrentColorTable());
+    ZColorTable* current = GetCurrentColorTable();
+    PropagateColorTable(current);
+    if (current != nullptr) {
+        current->Release();
+    }
 }
 
 void ZWindow::SetCursor(int32_t id) {
