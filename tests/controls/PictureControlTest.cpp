@@ -1,5 +1,6 @@
 // Picture controls: drawing (plain, scaled, without frames), hit testing through transparency, press and
-// click notifications.
+// click notifications, the animation's steps and end modes on the tick grid, and the button frames.
+#include "controls/ZAnimatingPictureControl.h"
 #include "controls/ZPictureControl.h"
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZPicture.h"
@@ -68,11 +69,112 @@ class PictureControlTest : public ControlsTest {
         panel->Open(&window, false);
         panel->Show(true, ZRedraw::kNo);
     }
+    // The tick as the window hands it to its panels.
+    bool Tick(uint32_t now) {
+        ZEventHandler* events = panel;
+        return events->BroadcastForward(kLinkTick, intptr_t(now), 0);
+    }
+    ZAnimatingPictureControl* Animation(ZPicture* picture, int32_t mode, int32_t x = 0) {
+        auto* control = new ZAnimatingPictureControl(kId, picture, x, 0, 1, 0, 0, panel);
+        control->SetEndMode(mode);
+        return control;
+    }
     uint32_t ColorAt(int32_t x, int32_t y) const { return window.Buffer().ColorAt(x, y); }
 
     TestWindow window;
     Listening<ZPanel>* panel = nullptr;
 };
+
+TEST_F(PictureControlTest, EndModesLoopBounceStopOrHold) {
+    struct Case {
+        int32_t mode;
+        const char* frames;  // after each of 11 ticks
+        bool playing;
+        const char* heard;
+    };
+    const Case cases[] = {
+        {ZAnimatingPictureControl::kEndLoop, "1 2 3 4 5 6 7 8 9 0 1", true, "panel 49 7 panel 50 7"},
+        {ZAnimatingPictureControl::kEndBounce, "1 2 3 4 5 6 7 8 9 9 8", true, "panel 49 7 panel 50 7"},
+        {ZAnimatingPictureControl::kEndStop, "1 2 3 4 5 6 7 8 9 9 9", false, "panel 49 7 panel 51 7"},
+        {5, "1 2 3 4 5 6 7 8 9 9 9", true, "panel 49 7"},
+    };
+    PicturePtr picture = Strip(10, 4, 4);
+    for (const Case& test : cases) {
+        Log().clear();
+        auto* control = Animation(picture.get(), test.mode);
+        control->Play();
+        std::vector<std::string> frames;
+        for (uint32_t now = 1; now <= 11; ++now) {
+            EXPECT_FALSE(Tick(now));
+            frames.push_back(std::to_string(control->GetFrameIndex()));
+        }
+        EXPECT_EQ(Join(frames), test.frames) << test.mode;
+        EXPECT_EQ(control->IsPlaying(), test.playing) << test.mode;
+        EXPECT_EQ(Logged("heard "), test.heard) << test.mode;
+        delete control;
+    }
+}
+
+TEST_F(PictureControlTest, StepsStayOnTheIntervalGridAcrossTheTickWrap) {
+    PicturePtr picture = Strip(10, 4, 4);
+    // Bases in the middle of the range, just before the sign bit and just before the wrap.
+    for (uint32_t base : {1000u, 0x7FFFFFC0u, 0xFFFFFFF0u}) {
+        auto* control = Animation(picture.get(), ZAnimatingPictureControl::kEndLoop);
+        control->SetInterval(100);
+        control->SetLastStepTime(base);
+        control->Play();
+        struct Step {
+            uint32_t after;
+            int32_t frame;
+            uint32_t last;
+        };
+        for (Step step : {Step{0, 0, 0}, Step{150, 1, 100}, Step{260, 2, 200}, Step{299, 2, 200}}) {
+            Tick(base + step.after);
+            EXPECT_EQ(control->GetFrameIndex(), step.frame) << base << " + " << step.after;
+            EXPECT_EQ(control->GetLastStepTime(), base + step.last) << base << " + " << step.after;
+        }
+        delete control;
+    }
+    // Controls made at different times share one grid.
+    auto* early = Animation(picture.get(), ZAnimatingPictureControl::kEndLoop);
+    auto* late = Animation(picture.get(), ZAnimatingPictureControl::kEndLoop, 20);
+    for (ZAnimatingPictureControl* control : {early, late}) {
+        control->SetInterval(66);
+        control->Play();
+    }
+    Tick(1000);
+    EXPECT_EQ(early->GetLastStepTime(), 990u);
+    EXPECT_EQ(late->GetLastStepTime(), 990u);
+}
+
+TEST_F(PictureControlTest, NotificationsReachSiblingsAndAHandledStopEndsTheTick) {
+    PicturePtr picture = Strip(3, 4, 4);
+    auto* older = Animation(picture.get(), ZAnimatingPictureControl::kEndStop);
+    auto* newer = Animation(picture.get(), ZAnimatingPictureControl::kEndStop, 10);
+    auto* sibling = new Listening<ZControl>("sibling", 1, 0, 0, 0, 0, 0, 0, panel);
+    for (ZAnimatingPictureControl* control : {older, newer}) {
+        control->SetFrameIndex(2);
+        control->Play();
+    }
+    EXPECT_EQ(Logged("heard "), "sibling 49 7 panel 49 7 sibling 49 7 panel 49 7");
+    EXPECT_EQ(sibling->lastExtra, intptr_t(static_cast<ZEventHandler*>(newer)));
+    // The tick reaches the newer control first; the panel takes its stop and the older one waits.
+    Log().clear();
+    panel->answers = kLinkAnimationStopped;
+    EXPECT_TRUE(Tick(1));
+    EXPECT_FALSE(newer->IsPlaying());
+    EXPECT_TRUE(older->IsPlaying());
+    panel->answers = 0;
+    EXPECT_FALSE(Tick(2));
+    EXPECT_FALSE(older->IsPlaying());
+    EXPECT_EQ(Logged("heard "), "sibling 51 7 panel 51 7 sibling 51 7 panel 51 7");
+    // Stopping a stopped control and playing a playing one tell nobody.
+    Log().clear();
+    older->StopPlaying();
+    newer->Play();
+    newer->Play();
+    EXPECT_EQ(Logged("heard "), "sibling 49 7 panel 49 7");
+}
 
 TEST_F(PictureControlTest, HitsLandOnlyOnOpaquePixelsOfTheControlsOwnFrame) {
     // Two controls share a picture whose frame 0 is transparent on the left and frame 1 on the right.
@@ -133,22 +235,67 @@ TEST_F(PictureControlTest, PressAndClickNotifyAndAReleaseOutsideDoesNot) {
     EXPECT_EQ(ControlState().capture, nullptr);
 }
 
+TEST_F(PictureControlTest, ButtonFramesFollowThePress) {
+    PicturePtr picture = Strip(3, 10, 10);
+    auto* button = Animation(picture.get(), ZAnimatingPictureControl::kEndLoop, 100);
+    button->SetButtonFrames(0, 2);
+    struct Step {
+        enum { kDown, kMove, kUp } what;
+        int32_t x;
+        int32_t frame;
+        const char* heard;
+    };
+    const Step steps[] = {
+        {Step::kDown, 105, 2, ""},         {Step::kMove, 130, 0, ""}, {Step::kMove, 104, 2, ""},
+        {Step::kUp, 104, 0, "panel 21 7"}, {Step::kDown, 105, 2, ""}, {Step::kUp, 150, 2, ""},
+    };
+    for (const Step& step : steps) {
+        Log().clear();
+        ZMouseEvent mouse = Mouse(step.x, 5);
+        if (step.what == Step::kDown) {
+            window.OnMouseDown(mouse);
+        } else if (step.what == Step::kMove) {
+            window.OnMouseMove(mouse);
+        } else {
+            window.OnMouseUp(mouse);
+        }
+        EXPECT_EQ(button->GetFrameIndex(), step.frame) << int(step.what) << " at " << step.x;
+        EXPECT_EQ(Logged("heard "), step.heard) << int(step.what) << " at " << step.x;
+    }
+    // After the release outside the pointer still rests on it: the frame goes back to the up frame
+    // on the next tick instead of playing on.
+    window.OnMouseMove(Mouse(105, 5));
+    button->Play();
+    Tick(1);
+    EXPECT_EQ(button->GetFrameIndex(), 0);
+    Tick(2);
+    EXPECT_EQ(button->GetFrameIndex(), 0);
+    // Once the pointer leaves, it plays again.
+    window.OnMouseMove(Mouse(300, 300));
+    Tick(3);
+    EXPECT_EQ(button->GetFrameIndex(), 1);
+}
+
 TEST_F(PictureControlTest, APictureWithoutFramesDrawsAndHitsNothing) {
     PicturePtr missing(new ZPicture(uint16_t(1000)));  // no container: the load fails
     auto* none = new ZPictureControl(kId, static_cast<ZPicture*>(nullptr), 0, 0, 1, 10, 10, panel);
     auto* failed = new ZPictureControl(kId, missing.get(), 20, 0, 1, 10, 10, panel);
+    auto* animation = new ZAnimatingPictureControl(kId, nullptr, 40, 0, 1, 10, 10, panel);
     uint8_t white[3] = {255, 255, 255};
     auto* backdrop = new ZPicture(ZRect::FromSize(640, 480), white);
     auto* back = new ZPictureControl(1, backdrop, 0, 0, 0, 0, 0, panel);
     backdrop->Release();
-    for (ZPictureControl* control : {none, failed}) {
+    for (ZPictureControl* control : {none, failed, static_cast<ZPictureControl*>(animation)}) {
         control->SetPixelHitTest(false);
         control->SetFrameIndex(-3);
         ZPoint at = control->GetPosition(true);
         EXPECT_FALSE(control->ContainsPoint(ZPoint{at.x + 5, at.y + 5}));
     }
+    animation->Play();
+    Tick(1);
+    Tick(2);
     window.Draw(nullptr, nullptr, ZDrawFlags::kNone);
-    for (int32_t x : {5, 25, 65}) {
+    for (int32_t x : {5, 25, 45, 65}) {
         EXPECT_EQ(ColorAt(x, 5), 0xFFFFFFu) << x;  // the backdrop shows through
     }
     back->SetPixelHitTest(false);  // a colour-only picture has no pixels to test
