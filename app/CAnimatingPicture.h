@@ -10,9 +10,10 @@
 class CAnimatingPicture : public ZPicture {
   public:
     // Frames firstId..lastId; alphas from firstAlphaId on, one per frame until lastAlphaId, after which
-    // the last one serves the remaining frames (an alpha id without an item means no alpha). Items that
-    // are missing or differ in size from the first frame are left out. Without a first frame the picture
-    // is empty, with 0 frames. Reference counted: the maker releases it.
+    // the last one serves the remaining frames (an alpha id without an item means no alpha). Frames that
+    // are missing or differ in size from the first are left out with their alphas; an alpha of another
+    // size is left out alone. Without a first frame the picture is empty, with 0 frames. Reference
+    // counted: the maker releases it.
     CAnimatingPicture(uint16_t firstId, uint16_t lastId, uint16_t firstAlphaId, uint16_t lastAlphaId);
 
   protected:

@@ -127,13 +127,20 @@ bool ZPicture::HasTransferMode() const {
 }
 
 bool ZPicture::IsTransparentAt(int32_t x, int32_t y) const {
+    return IsTransparentAt(x, y, currentFrame_);
+}
+
+bool ZPicture::IsTransparentAt(int32_t x, int32_t y, int32_t frame) const {
+    if (x < bounds_.left || x >= bounds_.right || y < bounds_.top || y >= bounds_.bottom) {
+        return true;
+    }
     for (ZListElement* e = offscreens_.GetHead(); e != nullptr; e = e->next) {
         auto* off = static_cast<ZOffscreen*>(e);
         if (!off->IsVisible()) {
             continue;
         }
         ZPoint p = off->GetPosition();
-        if (off->GetAlphaAt(x - p.x, y + currentFrame_ * frameHeight() - p.y) != 0) {
+        if (off->GetAlphaAt(x - p.x, y + frame * frameHeight() - p.y) != 0) {
             return false;
         }
     }

@@ -43,6 +43,9 @@ class ZPicture : public ZGraphicMedia {
     bool HasTransferMode() const;
     // True when every visible offscreen is transparent at the point of the current frame.
     bool IsTransparentAt(int32_t x, int32_t y) const;
+    // The same for a frame of one's own, so that controls sharing the picture each test the frame they
+    // show. A point outside the frame is transparent rather than a pixel of a neighbouring frame.
+    bool IsTransparentAt(int32_t x, int32_t y, int32_t frame) const;
     bool GetTransferMode(ZTransferMode& mode) const;
     void SetTransferMode(const ZTransferMode& mode);
 

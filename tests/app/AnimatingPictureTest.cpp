@@ -1,14 +1,10 @@
-// The animating picture: frame items of one container become one strip of frames, with their alphas.
+// Animating pictures: frame and alpha items of the container stacked into one strip.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/CAnimatingPicture.h"
-#include "graphics/ZAlphaChannel.h"
 #include "imaging/ZImageReader.h"
 #include "tests/support/MediaPtr.h"
 #include "tests/support/ProcessState.h"
@@ -17,28 +13,25 @@
 namespace {
 
 using testsupport::Item;
-using PicturePtr = std::unique_ptr<CAnimatingPicture, testsupport::Releaser>;
 
-// A frame item of one colour: red = tag, so each frame can be told in the strip.
-Item Frame(uint16_t id, uint8_t tag, int16_t width = 4, int16_t height = 3) {
+// A "RIX " item of width x height pixels of red `red`.
+Item Frame(uint16_t id, int16_t width, int16_t height, uint8_t red) {
     itemwriter::RawImage image;
     image.width = width;
     image.height = height;
-    image.depth = 32;
-    image.format = 0;
-    image.stride = itemwriter::DefaultStride(width, 32);
+    image.stride = itemwriter::DefaultStride(width, 24);
     image.pixels.assign(size_t(image.stride) * size_t(height), 0);
-    for (size_t i = 0; i + 3 < image.pixels.size(); i += 4) {
-        image.pixels[i + 2] = tag;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            image.pixels[size_t(y) * size_t(image.stride) + size_t(x) * 3 + 2] = red;
+        }
     }
-    return Item{id, "RIX ", "f", itemwriter::WriteRix({image})};
+    return Item{id, "RIX ", "frame", itemwriter::WriteRix({image})};
 }
 
-// An alpha item of one value.
-Item Alpha(uint16_t id, uint8_t value, int16_t width = 4, int16_t height = 3) {
-    return Item{
-        id, "RAX ", "a",
-        itemwriter::WriteRax(width, height, std::vector<uint8_t>(size_t(width) * size_t(height), value))};
+Item Alpha(uint16_t id, int16_t width, int16_t height, uint8_t value) {
+    std::vector<uint8_t> values(size_t(width) * size_t(height), value);
+    return Item{id, "RAX ", "alpha", itemwriter::WriteRax(width, height, values)};
 }
 
 class AnimatingPictureTest : public testsupport::ProcessStateTest {
@@ -47,61 +40,53 @@ class AnimatingPictureTest : public testsupport::ProcessStateTest {
         ProcessStateTest::SetUp();
         InstallImageReaders();
     }
-
-    // The red byte of every frame's top-left pixel and the alpha there, as "tag/alpha" words; "-" for a
-    // strip without alpha.
-    static std::string Strip(CAnimatingPicture& picture) {
-        std::string out;
-        ZOffscreen* strip = picture.GetFirstOffscreen();
-        const int32_t height = picture.GetBounds().Height();
-        for (int32_t j = 0; strip != nullptr && j < picture.GetFrameCount(); ++j) {
-            uint32_t rgb = strip->ColorAt(0, j * height);
-            ZAlphaChannel* alpha = strip->GetAlphaChannel();
-            out += (out.empty() ? "" : " ") + std::to_string(rgb >> 16) + "/" +
-                   (alpha != nullptr ? std::to_string(alpha->GetAlphaAt(0, j * height)) : "-");
-            if (alpha != nullptr) {
-                alpha->Release();
-            }
-        }
-        return out;
-    }
 };
 
-}  // namespace
-
-TEST_F(AnimatingPictureTest, FramesAndAlphasBecomeOneStrip) {
+TEST_F(AnimatingPictureTest, FramesStackIntoOneStripWithTheirAlphas) {
+    // Frames 4 x 3: 102 has another size and 103 is missing; alpha 202 has another size.
     ASSERT_TRUE(
-        OpenContainer({Frame(10, 1), Frame(11, 2), Frame(12, 3, 5, 3), Frame(13, 4), Frame(14, 5),
-                       Alpha(20, 10), Alpha(21, 20), Alpha(22, 30, 4, 4), Frame(65534, 7), Frame(65535, 8)}));
-    const struct {
-        uint16_t first, last, firstAlpha, lastAlpha;
-        const char* strip;
-    } kCases[] = {
-        {10, 14, 0, 0, "1/- 2/- 4/- 5/-"},        // the wider frame 12 is left out, the rest move up
-        {10, 11, 20, 0, "1/10 2/10"},             // one alpha for every frame
-        {10, 14, 20, 21, "1/10 2/20 4/20 5/20"},  // a short alpha list repeats its last
-        {10, 14, 20, 22, "1/10 2/20 4/20 5/20"},  // alpha 22 has the wrong size and is skipped
-        {13, 10, 0, 0, "4/-"},                    // first after last: one frame
-        {14, 16, 0, 0, "5/-"},                    // missing frames are skipped
-        {65534, 65535, 0, 0, "7/- 8/-"},          // the id counter must not wrap
+        OpenContainer({Frame(100, 4, 3, 10), Frame(101, 4, 3, 11), Frame(102, 5, 3, 12), Frame(104, 4, 3, 14),
+                       Alpha(200, 4, 3, 20), Alpha(201, 4, 3, 21), Alpha(202, 5, 3, 22), Alpha(203, 4, 3, 23),
+                       Alpha(204, 4, 3, 24), Frame(65534, 4, 3, 34), Frame(65535, 4, 3, 35)}));
+    struct Case {
+        uint16_t firstFrame, lastFrame, firstAlpha, lastAlpha;
+        const char* frames;  // red of each frame, then its alpha
     };
-    for (const auto& c : kCases) {
-        PicturePtr picture(new CAnimatingPicture(c.first, c.last, c.firstAlpha, c.lastAlpha));
-        EXPECT_EQ(Strip(*picture), c.strip) << c.first << "-" << c.last;
-        const int32_t frames = int32_t(std::count(c.strip, c.strip + std::strlen(c.strip), '/'));
-        EXPECT_EQ(picture->GetFrameCount(), frames);
-        EXPECT_EQ(picture->GetBounds(), ZRect::FromSize(4, 3));
-        EXPECT_EQ(picture->GetFullBounds(), ZRect::FromSize(4, 3 * frames));
-        EXPECT_EQ(picture->IsTransparentAt(0, 0), false);
+    const Case cases[] = {
+        // Later frames move up, their alphas with them (102's alpha 202 goes with it).
+        {100, 104, 200, 204, "10/20 11/21 14/24"},
+        // A short list of alphas repeats its last one; a wrong-sized alpha is left out.
+        {100, 101, 201, 202, "10/21 11/21"},
+        {100, 104, 200, 0, "10/20 11/20 14/20"},
+        {100, 101, 0, 0, "10/63 11/63"},  // no alpha: opaque
+        {101, 100, 200, 0, "11/20"},      // first above last: one frame
+        {65534, 65535, 0, 0, "34/63 35/63"},
+        {102, 104, 0, 0, "12/63"},  // the first frame sets the size
+        {103, 104, 0, 0, ""},       // no first item: empty
+    };
+    for (const Case& test : cases) {
+        testsupport::Releaser release;
+        auto* picture =
+            new CAnimatingPicture(test.firstFrame, test.lastFrame, test.firstAlpha, test.lastAlpha);
+        std::string frames;
+        ZOffscreen* strip = picture->GetFirstOffscreen();
+        if (strip != nullptr) {
+            int32_t height = picture->GetBounds().Height();
+            EXPECT_EQ(picture->GetFullBounds().Height(), height * picture->GetFrameCount());
+            for (int32_t j = 0; j < picture->GetFrameCount(); ++j) {
+                int32_t y = j * height + height - 1;  // the frame's last row
+                frames += (j > 0 ? " " : "") + std::to_string(strip->ColorAt(3, y) >> 16) + "/" +
+                          std::to_string(strip->GetAlphaAt(3, y));
+            }
+        } else {
+            EXPECT_TRUE(picture->GetFullBounds().IsEmpty());
+            EXPECT_EQ(picture->GetFrameCount(), 0);
+        }
+        // Nothing to purge and load again: the strip is not an item.
+        EXPECT_FALSE(picture->IsReloadable());
+        EXPECT_EQ(frames, test.frames) << test.firstFrame << ".." << test.lastFrame;
+        release(picture);
     }
 }
 
-TEST_F(AnimatingPictureTest, WithoutAFirstFrameThePictureIsEmptyAndHasNoFrames) {
-    ASSERT_TRUE(OpenContainer({Frame(11, 2), Alpha(20, 10)}));
-    PicturePtr picture(new CAnimatingPicture(10, 11, 20, 0));
-    EXPECT_EQ(picture->GetFrameCount(), 0);
-    EXPECT_EQ(picture->GetFirstOffscreen(), nullptr);
-    EXPECT_TRUE(picture->GetBounds().IsEmpty());
-    // Nothing to purge and load again: the strip is not an item.
-    EXPECT_FALSE(picture->IsReloadable());
-}
+}  // namespace

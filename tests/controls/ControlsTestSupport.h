@@ -65,6 +65,7 @@ class TestWindow : public ZPanelOwner, public ZPanelHost {
     void SetCursor(int32_t id) override { cursors.push_back(id); }
     void CaptureMouse() override { ++captures; }
     void ReleaseMouse() override { ++releases; }
+    const ZOffscreen& Buffer() const { return buffer_; }
 
     std::vector<ZRect> invalidated;
     std::vector<ZRect> validated;
