@@ -14,6 +14,7 @@
 #include "core/LinkEvents.h"
 #include "core/ZFactory.h"
 #include "graphics/ZGraphicDevice.h"
+#include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/Input.h"
 #include "platform/MessageQueue.h"
@@ -334,4 +335,18 @@ TEST_F(WindowTest, TheBackdropCoversTheScreenInBlackAndTakesNoInput) {
     preview.InitInstance();
     EXPECT_EQ(preview.GetBackWindow(), nullptr);
     preview.Terminate();
+}
+
+TEST_F(WindowTest, ScriptedInputReachesTheSceneThroughTheMessageLoop) {
+    TestApplication app;
+    StartShow(app);
+    uint32_t now = platform::TickCount();
+    video_->ScriptMouse(now + 100, platform::InputKind::MouseMove, 150, 100);
+    video_->ScriptMouse(now + 110, platform::InputKind::MouseDown, 150, 100);
+    video_->ScriptMouse(now + 160, platform::InputKind::MouseUp, 160, 105);
+    app.SetRunLimit(1000);
+    app.Run();
+    EXPECT_EQ(gLog, (std::vector<std::string>{"move 150,100 b0 m0", "down 150,100 b1 m0", "up 160,105 b0 m0",
+                                              "closed in window"}));
+    EXPECT_EQ(video_->PendingScript(), 0u);
 }
