@@ -67,7 +67,8 @@ void PrintUsage(const char* program, const CWinApp* app) {
     std::printf(
         " (default: the first that runs here)\n"
         "  --screen=WxHxD    size and depth of the virtual screen (default 1024x768x32;\n"
-        "                    depth 8, 15, 16, 24 or 32; 1 and 4 to try the start-up checks)\n"
+        "                    depth 8, 15, 16, 24 or 32; 1 and 4 to try the start-up checks);\n"
+        "                    like a monitor, it takes display modes of its size or smaller\n"
         "  --seconds=N       end the run after N seconds (headless: in virtual time, as fast as it can)\n"
         "  --seed=N          seed the random generator with N instead of the time\n"
         "  --snapshot=FILE   write the screen to FILE (PNG) when the run ends\n"
