@@ -138,9 +138,9 @@ TEST_F(AppProgram, AContainerNamedByTheProfileFileIsFound) {
         {"800x599x32", "/s", "KestApp: This program requires a display resolution of at least 800x600.\n"},
     };
     for (const auto& display : kDisplays) {
-        Result run = RunKestapp(std::string("--video=headless --seconds=2 --screen=") + display.screen + " " +
-                                    display.mode,
-                                runtime_);
+        Result run = RunKestapp(
+            std::string("--video=headless --seconds=2 --screen=") + display.screen + " " + display.mode,
+            runtime_);
         EXPECT_EQ(run.output, display.said) << display.screen << " " << display.mode;
     }
 
