@@ -4,6 +4,8 @@
 #include <array>
 #include <limits>
 
+#include "core/ZString.h"
+
 namespace html {
 
 namespace {
@@ -329,6 +331,126 @@ int32_t GetAlignAttribute(std::string_view attributes, std::string_view name, in
         }
     }
     return fallback;
+}
+
+std::string ReplaceEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != '&') {
+            out += text[i++];
+            continue;
+        }
+        DecodedEntity entity = DecodeEntity(text, i);
+        if (!entity.consumed) {
+            out += text[i++];
+            continue;
+        }
+        // Decoded markup characters stay escaped in one spelling the layout knows.
+        if (entity.replacement == "<") {
+            out += "&lt;";
+        } else if (entity.replacement == ">") {
+            out += "&gt;";
+        } else if (entity.replacement == "&") {
+            out += "&amp;";
+        } else {
+            out += entity.replacement;
+        }
+        i = entity.end;
+    }
+    return out;
+}
+
+void PrepareSource(ZString& source) {
+    source.CollapseWhitespace();
+    const char* text = source.GetText();
+    if (text == nullptr) {
+        return;
+    }
+    std::string prepared = ReplaceEntities(std::string_view(text, size_t(source.GetLength())));
+    source.Assign(prepared.c_str());
+}
+
+int32_t FontSizeFromAttribute(std::string_view value, int32_t currentSize, int32_t baseSize) {
+    size_t i = 0;
+    bool relative = !value.empty() && (value[0] == '+' || value[0] == '-');
+    i += relative ? 1 : 0;
+    size_t digitsStart = i;
+    int64_t n = ReadDigits(value, i);
+    if (i == digitsStart) {
+        return std::clamp(currentSize, kMinFontSize, kMaxFontSize);
+    }
+    // 1, 2 and 3 step down to the base size; larger numbers are added to it.
+    int64_t size = relative ? (value[0] == '-' ? currentSize - n : currentSize + n)
+                            : baseSize + (n >= 1 && n <= 3 ? n - 3 : n);
+    return int32_t(std::clamp<int64_t>(size, kMinFontSize, kMaxFontSize));
+}
+
+bool ComputeColumnWidths(std::span<const ColumnMeasure> columns, int32_t tableWidth, int32_t columnGap,
+                         std::span<int32_t> widths) {
+    if (widths.size() != columns.size()) {
+        return false;
+    }
+    auto positive = [](int32_t v) { return int64_t(std::max(v, 0)); };
+    int64_t remaining = positive(tableWidth);
+    std::fill(widths.begin(), widths.end(), 0);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        widths[c] = int32_t(positive(columns[c].explicitWidth));
+        remaining -= positive(columnGap) + widths[c];
+    }
+    remaining = std::max<int64_t>(remaining, 1);
+
+    // Each rule compares every unsized column with its part of what remains, in proportion to its weight,
+    // as the earlier rules left it. The product stays below 2^62: both factors are below 2^31.
+    auto settleWhere = [&](auto rule) {
+        int64_t weights = 1;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            weights += widths[c] == 0 ? positive(columns[c].weight) : 0;
+        }
+        const int64_t available = remaining;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            int64_t share = available * positive(columns[c].weight) / weights;
+            if (widths[c] == 0) {
+                std::optional<int64_t> width = rule(columns[c], share);
+                if (width) {
+                    widths[c] = int32_t(std::max<int64_t>(*width, 1));
+                    remaining = std::max<int64_t>(remaining - widths[c], 1);
+                }
+            }
+        }
+    };
+    settleWhere([&](const ColumnMeasure& m, int64_t share) {
+        return share < positive(m.minimumWidth) ? std::optional(positive(m.minimumWidth)) : std::nullopt;
+    });
+    settleWhere([&](const ColumnMeasure& m, int64_t share) {
+        return share > positive(m.naturalWidth) ? std::optional(positive(m.naturalWidth)) : std::nullopt;
+    });
+    settleWhere([](const ColumnMeasure&, int64_t share) { return std::optional(share); });
+    return true;
+}
+
+bool ResolvePictureName(std::string_view name, std::string_view mediaDirectory, std::string& path) {
+    bool driveLetter = name.size() >= 2 && name[1] == ':';
+    if (name.empty() || name[0] == '/' || name[0] == '\\' || driveLetter ||
+        name.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("/\\", start);
+        end = end == std::string_view::npos ? name.size() : end;
+        if (name.substr(start, end - start) == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    path.assign(mediaDirectory);
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    path += name;
+    return true;
 }
 
 }  // namespace html

@@ -1,6 +1,7 @@
 // The pieces of the HTML dialect that the HTML text control reads: its tag vocabulary, one tag at a
-// time, character entities and attribute values. Pure functions over byte strings; nothing here knows
-// about controls, fonts or pixels, so the layout can be built and tested on top of it piece by piece.
+// time, character entities, attribute values, the preparation of a new source text, and the sizing rules
+// of the font tag and of table columns. Pure functions over byte strings; nothing here knows about
+// controls, fonts or pixels, so the layout can be built and tested on top of it piece by piece.
 //
 // Every function reads only inside the text it is given, whatever that holds: markup comes from media
 // files and from what users type.
@@ -12,6 +13,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+class ZString;
 
 namespace html {
 
@@ -151,5 +154,48 @@ inline constexpr int32_t kAlignCenter = 18;
 // "left", "justify", "justified" 1; "right" 4; "center", "top", "bottom", "middle", "absmiddle" 18, each
 // matching a value that starts with it (case-insensitive); anything else, or absent: fallback.
 int32_t GetAlignAttribute(std::string_view attributes, std::string_view name, int32_t fallback);
+
+// ---- Source preparation ---------------------------------------------------------------------------
+
+// Replaces every entity by its text, except where that text is '<', '>' or '&': those stay escaped
+// (written "&lt;", "&gt;", "&amp;"), whatever spelling they had, so that no entity creates markup or
+// vanishes as a stray '>'. Entities that decode to nothing disappear; a '&' that starts no entity stays.
+std::string ReplaceEntities(std::string_view text);
+
+// What a new source goes through before it is laid out: white space collapsed, then ReplaceEntities.
+void PrepareSource(ZString& source);
+
+// ---- Layout rules ---------------------------------------------------------------------------------
+
+inline constexpr int32_t kMinFontSize = 1;
+inline constexpr int32_t kMaxFontSize = 256;
+
+// The size the font tag's "size" value selects: "+n" / "-n" add to the current size; otherwise 1 is the
+// base size - 2, 2 the base size - 1, 3 the base size and any other n the base size + n. Clamped to
+// kMinFontSize..kMaxFontSize. A value without digits keeps the current size.
+int32_t FontSizeFromAttribute(std::string_view value, int32_t currentSize, int32_t baseSize);
+
+// What the layout gathers over one table column's cells.
+struct ColumnMeasure {
+    int32_t explicitWidth = 0;  // the largest "width" given, 0 for none
+    int32_t minimumWidth = 0;   // the widest item that cannot be broken
+    int32_t naturalWidth = 0;   // the widest line
+    int32_t weight = 0;         // the sum of the cells' laid-out heights
+};
+
+// Sizes every column to share the table width: explicit widths first (each column also takes one column
+// gap), then columns whose share would fall below their minimum width get that width, then those whose
+// share would exceed their natural width get that, and the rest share what is left by weight. Shares
+// are computed in 64 bits; negative measures count as 0; every width is at least 1. `widths` must be as
+// long as `columns`; false (widths untouched) otherwise.
+bool ComputeColumnWidths(std::span<const ColumnMeasure> columns, int32_t tableWidth, int32_t columnGap,
+                         std::span<int32_t> widths);
+
+// ---- Pictures -------------------------------------------------------------------------------------
+
+// The file an "img src" names, inside mediaDirectory. Refuses (false) an empty name, an absolute path
+// ('/' or '\\' first, or a drive letter), any ".." component and NUL bytes, so markup can only reach
+// pictures below the media directory.
+bool ResolvePictureName(std::string_view name, std::string_view mediaDirectory, std::string& path);
 
 }  // namespace html

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controls/ZHTMLMarkup.h"
+#include "core/ZString.h"
 
 namespace {
 
@@ -194,6 +195,93 @@ TEST(HTMLMarkupTest, NumbersColoursAndAlignmentsAreRead) {
                                                       {"", 7}};
     for (const auto& [attributes, expected] : aligns) {
         EXPECT_EQ(GetAlignAttribute(attributes, "align", 7), expected) << attributes;
+    }
+}
+
+TEST(HTMLMarkupTest, PreparationDecodesEntitiesButNeverCreatesMarkup) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a  b\r\n c", "a b c"},        {"&#65;&eacute;", "A\xE9"}, {"&lt;b&gt;", "&lt;b&gt;"},
+        {"&#060;b&#062;", "&lt;b&gt;"},  // any spelling of '<' stays an escape
+        {"&lt;&gt;", "&lt;&gt;"},        // both halves survive
+        {"&#38;lt;", "&amp;lt;"},       {"&amp", "&amp;"},          {"AT & T", "AT & T"},
+        {"&foo;x &trade;", "x (TM)"},   {"&#65x;", "&#65x;"},       {"&nbsp<b>", "<b>"}};
+    for (const auto& [input, expected] : cases) {
+        ZString source(input.c_str(), INT32_MAX);
+        PrepareSource(source);
+        EXPECT_STREQ(source.GetText(), expected.c_str()) << input;
+        // What comes out of the preparation decodes to the same text a second time round.
+        EXPECT_EQ(ReplaceEntities(source.GetText()), source.GetText()) << input;
+    }
+}
+
+TEST(HTMLMarkupTest, FontSizesFollowTheSizeRuleAndStayBounded) {
+    const std::pair<std::string, int32_t> cases[] = {{"1", 10},
+                                                     {"2", 11},
+                                                     {"3", 12},
+                                                     {"5", 17},
+                                                     {"+2", 16},
+                                                     {"-3", 11},
+                                                     {"-20", 1},
+                                                     {"400", 256},
+                                                     {"99999999999", 256},
+                                                     {"+99999999999", 256},
+                                                     {"big", 14},
+                                                     {"", 14},
+                                                     {"0", 12}};
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(FontSizeFromAttribute(value, 14, 12), expected) << value;
+    }
+}
+
+TEST(HTMLMarkupTest, ColumnsShareTheTableWidth) {
+    // Explicit width first, a column held up by its minimum, one that wants less than its share, and the
+    // rest by weight.
+    std::vector<ColumnMeasure> columns = {
+        {100, 0, 0, 10}, {0, 80, 200, 10}, {0, 0, 30, 100}, {0, 0, 500, 100}};
+    std::vector<int32_t> widths(columns.size());
+    ASSERT_TRUE(ComputeColumnWidths(columns, 400, 4, widths));
+    // 400 - 16 gaps - 100 = 284; weights 210: column 1's share 13 < 80 -> 80, 204 left; weights 200:
+    // column 2's share 101 > 30 -> 30, 174 left; column 3 gets 174 * 100 / 101.
+    EXPECT_EQ(widths, (std::vector<int32_t>{100, 80, 30, 172}));
+
+    // Heights near 2^31 overflow a 32-bit share product.
+    std::vector<ColumnMeasure> tall = {{0, 0, 1000, INT32_MAX}, {0, 0, 1000, INT32_MAX}};
+    std::vector<int32_t> tallWidths(2);
+    ASSERT_TRUE(ComputeColumnWidths(tall, 600, 0, tallWidths));
+    EXPECT_EQ(tallWidths, (std::vector<int32_t>{299, 299}));
+
+    // Every one of many columns gets a width, and the widths never exceed the table.
+    std::vector<ColumnMeasure> many(14, ColumnMeasure{0, 0, 100, 20});
+    std::vector<int32_t> manyWidths(many.size());
+    ASSERT_TRUE(ComputeColumnWidths(many, 300, 2, manyWidths));
+    int64_t total = 0;
+    for (int32_t w : manyWidths) {
+        EXPECT_GE(w, 1);
+        total += w;
+    }
+    EXPECT_LE(total, 300);
+
+    std::vector<int32_t> shorter(1);
+    EXPECT_FALSE(ComputeColumnWidths(columns, 400, 4, shorter));
+}
+
+TEST(HTMLMarkupTest, PictureNamesStayInsideTheMediaDirectory) {
+    const std::pair<std::string, const char*> cases[] = {{"a.jpg", "/media/a.jpg"},
+                                                         {"sub/b.gif", "/media/sub/b.gif"},
+                                                         {"..a.jpg", "/media/..a.jpg"},
+                                                         {"", nullptr},
+                                                         {"/etc/passwd", nullptr},
+                                                         {"\\x.bmp", nullptr},
+                                                         {"C:x.bmp", nullptr},
+                                                         {"../x.jpg", nullptr},
+                                                         {"a/../../x.jpg", nullptr},
+                                                         {"a\\..\\x.jpg", nullptr},
+                                                         {"a/..", nullptr},
+                                                         {std::string("a\0b", 3), nullptr}};
+    for (const auto& [name, expected] : cases) {
+        std::string path = "unchanged";
+        EXPECT_EQ(ResolvePictureName(name, "/media", path), expected != nullptr) << name;
+        EXPECT_EQ(path, expected != nullptr ? expected : "unchanged") << name;
     }
 }
 
