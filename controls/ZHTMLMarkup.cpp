@@ -344,7 +344,10 @@ std::string ReplaceEntities(std::string_view text) {
         }
         DecodedEntity entity = DecodeEntity(text, i);
         if (!entity.consumed) {
-            out += text[i++];
+            // Escaped too, so that no '&' is left to join with text that follows a removed entity
+            // ("&#60&x;;" would otherwise become "&#60;").
+            out += "&amp;";
+            ++i;
             continue;
         }
         // Decoded markup characters stay escaped in one spelling the layout knows.

@@ -159,7 +159,8 @@ int32_t GetAlignAttribute(std::string_view attributes, std::string_view name, in
 
 // Replaces every entity by its text, except where that text is '<', '>' or '&': those stay escaped
 // (written "&lt;", "&gt;", "&amp;"), whatever spelling they had, so that no entity creates markup or
-// vanishes as a stray '>'. Entities that decode to nothing disappear; a '&' that starts no entity stays.
+// vanishes as a stray '>'. Entities that decode to nothing disappear; a '&' that starts no entity is
+// written "&amp;". The result holds no '&' but those three escapes, so preparing it again changes nothing.
 std::string ReplaceEntities(std::string_view text);
 
 // What a new source goes through before it is laid out: white space collapsed, then ReplaceEntities.

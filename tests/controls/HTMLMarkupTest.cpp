@@ -203,8 +203,9 @@ TEST(HTMLMarkupTest, PreparationDecodesEntitiesButNeverCreatesMarkup) {
         {"a  b\r\n c", "a b c"},        {"&#65;&eacute;", "A\xE9"}, {"&lt;b&gt;", "&lt;b&gt;"},
         {"&#060;b&#062;", "&lt;b&gt;"},  // any spelling of '<' stays an escape
         {"&lt;&gt;", "&lt;&gt;"},        // both halves survive
-        {"&#38;lt;", "&amp;lt;"},       {"&amp", "&amp;"},          {"AT & T", "AT & T"},
-        {"&foo;x &trade;", "x (TM)"},   {"&#65x;", "&#65x;"},       {"&nbsp<b>", "<b>"}};
+        {"&#38;lt;", "&amp;lt;"},       {"&amp", "&amp;"},          {"AT & T", "AT &amp; T"},
+        {"&foo;x &trade;", "x (TM)"},   {"&#65x;", "&amp;#65x;"},   {"&nbsp<b>", "<b>"},
+        {"&#60&x;;", "&amp;#60;"}};
     for (const auto& [input, expected] : cases) {
         ZString source(input.c_str(), INT32_MAX);
         PrepareSource(source);
