@@ -8,6 +8,8 @@
 #include "graphics/ZGraphicDevice.h"
 #include "graphics/ZOffscreen.h"
 #include "platform/CFont.h"
+#include "platform/CWnd.h"
+#include "platform/Display.h"
 #include "platform/Font.h"
 
 namespace {
@@ -71,6 +73,34 @@ TEST_F(DeviceTextTest, TestFontDrawsBoxesInTheTextColour) {
     EXPECT_EQ(Pixel(canvas, 0, 12), 0xFF0000u);
     EXPECT_EQ(Pixel(canvas, 3, 12), 0xFF0000u);
     EXPECT_EQ(Pixel(canvas, 2, 12), 0u);
+}
+
+TEST_F(DeviceTextTest, WindowTextLandsOnItsPartOfTheScreen) {
+    platform::Display& display = platform::Display::Get();
+    display.Reset(platform::ScreenMode{64, 48, 32});
+    CFont font;
+    ASSERT_TRUE(Open(font, "Times", 12));
+    // One window inside the screen, one hanging over its right edge.
+    CWnd inside, over;
+    ASSERT_TRUE(
+        inside.CreateEx(0, "in", kStylePopup | kStyleVisible, platform::ScreenRect{10, 10, 50, 30}, 0, 1));
+    ASSERT_TRUE(
+        over.CreateEx(0, "over", kStylePopup | kStyleVisible, platform::ScreenRect{50, 30, 90, 48}, 0, 2));
+    const uint8_t red[3] = {255, 0, 0};
+    ZGraphicDevice(inside).DrawText("A", 1, 1, 10, font, red, true, nullptr);
+    ZGraphicDevice(over).DrawText("AAA", 3, 1, 10, font, red, true, nullptr);
+    auto screen = [&](int32_t x, int32_t y) {
+        const uint8_t* p = display.GetPixels() + y * display.GetStride() + x * 4;
+        return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    };
+    EXPECT_EQ(screen(11, 12), 0xFF0000u);
+    EXPECT_EQ(screen(15, 19), 0xFF0000u);
+    EXPECT_EQ(screen(16, 19), 0u);
+    EXPECT_EQ(screen(10, 12), 0u);
+    EXPECT_EQ(screen(63, 39), 0xFF0000u);  // the second glyph of the window over the edge
+    inside.DestroyWindow();
+    over.DestroyWindow();
+    display.Reset(platform::ScreenMode{});
 }
 
 TEST_F(DeviceTextTest, RenderTextAlphaAveragesTheLargerFont) {
