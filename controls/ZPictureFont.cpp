@@ -109,7 +109,8 @@ bool ZPictureFont::ParseMetrics(const uint8_t* bytes, size_t size, bool withName
         cursor.Skip(length);
         out.style = cursor.S16LE();
     }
-    return cursor.Ok();
+    // A line cannot reach a negative distance above or below its baseline.
+    return cursor.Ok() && out.ascent >= 0 && out.descent >= 0;
 }
 
 bool ZPictureFont::LoadMetrics(uint16_t metricsId) {

@@ -48,8 +48,8 @@ class ZPictureFont : public ZFont {
         std::string face;
         int16_t style = 0;
     };
-    // Parses a metrics item (withName: "FONT", else "RDX "); false for a short item or a name that runs
-    // past its end.
+    // Parses a metrics item (withName: "FONT", else "RDX "); false for a short item, a name that runs
+    // past its end, or a negative ascent or descent.
     static bool ParseMetrics(const uint8_t* bytes, size_t size, bool withName, Metrics& out);
 
   private:

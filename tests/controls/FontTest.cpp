@@ -203,7 +203,8 @@ TEST_F(FontTest, MalformedMetricsFailCleanly) {
     nameTooLong[516] = char(0xE8);  // 1000 bytes of name in an item of a few
     std::string nameHuge = good;
     std::fill_n(nameHuge.begin() + 516, 4, char(0xFF));
-    const std::string cases[] = {good.substr(0, 100), nameTooLong, nameHuge, good.substr(0, good.size() - 1)};
+    const std::string cases[] = {good.substr(0, 100), nameTooLong, nameHuge, good.substr(0, good.size() - 1),
+                                 itemwriter::WriteFont(-1, kDescent, s.widths, "Caption", 0)};
     for (const std::string& metrics : cases) {
         ZFont::DestroyAllFonts();
         ZPictureFont* font = Load("RIX ", s.width, metrics);
