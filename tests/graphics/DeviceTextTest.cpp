@@ -67,6 +67,15 @@ TEST_F(DeviceTextTest, TestFontDrawsBoxesInTheTextColour) {
             }
         }
     }
+    // Underline runs one row below the baseline under the whole advance, spaces included.
+    CFont underlined;
+    ASSERT_TRUE(underlined.CreateFont(-12, 0, 0, 0, 700, 0, 1, 0, 0, 0, 0, 0, 0, "Times"));
+    canvas.Clear();
+    device.DrawText("A ", 2, 1, 10, underlined, red, true, nullptr);
+    for (int32_t x = 0; x < 16; ++x) {
+        EXPECT_EQ(Pixel(canvas, x, 11), x >= 1 && x < 13 ? 0xFF0000u : 0u) << x;
+        EXPECT_EQ(Pixel(canvas, x, 10), 0u) << x;
+    }
     // Text that starts off the target is drawn where it lands on it.
     canvas.Clear();
     device.DrawText("AB", 2, -3, 20, font, red, true, nullptr);
