@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <new>
 
+#include "graphics/ZAlphaChannel.h"
 #include "graphics/ZOffscreen.h"
+#include "platform/CFont.h"
 #include "platform/CWnd.h"
 #include "platform/Display.h"
 
@@ -158,4 +162,172 @@ void ZGraphicDevice::DrawOffscreen(ZOffscreen& offscreen, const ZRect* sourceRec
     } else if (window_ != nullptr) {
         offscreen.DrawToWindow(*window_, sourceRect, targetRect);
     }
+}
+
+ZRect ZGraphicDevice::GetTargetBounds() const {
+    if (offscreen_ != nullptr) {
+        return ZRect::FromSize(offscreen_->GetWidth(), offscreen_->GetHeight());
+    }
+    if (window_ == nullptr) {
+        return ZRect{};
+    }
+    // The client area, less what lies off the screen.
+    platform::ScreenRect frame = window_->GetWindowRect();
+    platform::ScreenRect screen = platform::Display::Get().GetRect();
+    ZRect onScreen =
+        ZRect{screen.top, screen.left, screen.bottom, screen.right}.Offset(-frame.left, -frame.top);
+    return ZRect::FromSize(frame.Width(), frame.Height()).Intersect(onScreen);
+}
+
+void ZGraphicDevice::SetBackgroundColor(const uint8_t rgb[3]) {
+    std::copy(rgb, rgb + 3, background_);
+}
+
+int32_t ZGraphicDevice::MeasureText(const char* text, int32_t length, CFont& font) {
+    platform::FontFace* face = font.GetFace();
+    if (face == nullptr || text == nullptr || length <= 0) {
+        return 0;
+    }
+    return face->MeasureText(reinterpret_cast<const uint8_t*>(text), length);
+}
+
+int32_t ZGraphicDevice::GetAscent(CFont& font) {
+    return font.GetFace() != nullptr ? font.GetFace()->GetMetrics().ascent : 0;
+}
+
+int32_t ZGraphicDevice::GetDescent(CFont& font) {
+    return font.GetFace() != nullptr ? font.GetFace()->GetMetrics().descent : 0;
+}
+
+namespace {
+
+// 0..255 coverage to the 6-bit alpha the compositors take, rounded so that full coverage stays opaque.
+void CoverageToAlpha(ZOffscreen& plane) {
+    for (int32_t y = 0; y < plane.GetHeight(); ++y) {
+        uint8_t* row = plane.RowAddress(y);
+        for (int32_t x = 0; x < plane.GetWidth(); ++x) {
+            row[x] = uint8_t((row[x] * 63 + 127) / 255);
+        }
+    }
+}
+
+ZAlphaChannel* NewPlane(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || width > ZOffscreen::kMaxEdge || height > ZOffscreen::kMaxEdge) {
+        return nullptr;
+    }
+    ZAlphaChannel* channel = new (std::nothrow) ZAlphaChannel(ZRect::FromSize(width, height));
+    if (channel != nullptr &&
+        (channel->GetPlane() == nullptr || channel->GetPlane()->GetPixels() == nullptr)) {
+        channel->Release();
+        return nullptr;
+    }
+    return channel;
+}
+
+}  // namespace
+
+void ZGraphicDevice::BlendCoverage(ZAlphaChannel& coverage, const ZRect& rect, const uint8_t* rgb) {
+    ZRect size = ZRect::FromSize(rect.Width(), rect.Height());
+    ZOffscreen ink(size, rgb);
+    ink.SetAlphaChannel(&coverage);
+    if (offscreen_ != nullptr) {
+        ink.DrawInto(*offscreen_, nullptr, &rect);
+        return;
+    }
+    platform::Display& display = platform::Display::Get();
+    int32_t depth = display.GetMode().depth;
+    if (window_ == nullptr || !window_->IsWindowVisible() || depth < 8) {
+        return;
+    }
+    // The screen under the text is blended in memory and put back; rect lies on the screen.
+    ZOffscreen under(size, depth, nullptr, kKindMemory);
+    if (under.GetPixels() == nullptr) {
+        return;
+    }
+    platform::ScreenRect frame = window_->GetWindowRect();
+    int32_t bpp = display.GetBytesPerPixel();
+    for (int32_t y = 0; y < size.bottom; ++y) {
+        const uint8_t* from = display.GetPixels() + int64_t(frame.top + rect.top + y) * display.GetStride() +
+                              int64_t(frame.left + rect.left) * bpp;
+        std::copy(from, from + int64_t(size.right) * bpp, under.RowAddress(y));
+    }
+    ink.DrawInto(under, nullptr, nullptr);
+    under.DrawToWindow(*window_, nullptr, &rect);
+}
+
+void ZGraphicDevice::DrawText(const char* text, int32_t length, int32_t x, int32_t baselineY, CFont& font,
+                              const uint8_t* rgb, bool transparent, const ZRect* clip) {
+    platform::FontFace* face = font.GetFace();
+    if (face == nullptr || text == nullptr || length <= 0) {
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    const platform::FontMetrics& m = face->GetMetrics();
+    int32_t width = face->MeasureText(bytes, length);
+    ZRect area = GetTargetBounds();
+    if (clip != nullptr) {
+        area = area.Intersect(*clip);
+    }
+    if (!transparent) {
+        FillBand(ZRect{baselineY - m.ascent, x, baselineY + m.descent, x + width}.Intersect(area),
+                 background_, false);
+    }
+    ZRect ink =
+        ZRect{baselineY - m.inkAscent, x - m.overhang, baselineY + m.inkDescent, x + width + m.overhang}
+            .Intersect(area);
+    ZAlphaChannel* coverage = NewPlane(ink.Width(), ink.Height());
+    if (coverage == nullptr) {
+        return;
+    }
+    ZOffscreen& plane = *coverage->GetPlane();
+    face->RenderText(bytes, length, x - ink.left, baselineY - ink.top, plane.GetPixels(), plane.GetWidth(),
+                     plane.GetHeight(), plane.GetStride());
+    CoverageToAlpha(plane);
+    const uint8_t black[3] = {0, 0, 0};
+    BlendCoverage(*coverage, ink, rgb != nullptr ? rgb : black);
+    coverage->Release();
+}
+
+ZAlphaChannel* ZGraphicDevice::RenderTextAlpha(const char* text, int32_t length, CFont& font, int32_t shift) {
+    platform::FontFace* face = font.GetFace();
+    if (face == nullptr || text == nullptr || length <= 0 || shift < 0 || shift > 3) {
+        return nullptr;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    const platform::FontMetrics& m = face->GetMetrics();
+    int32_t n = 1 << shift;
+    int32_t width = face->MeasureText(bytes, length);
+    int32_t height = m.ascent + m.descent;
+    std::unique_ptr<platform::FontFace> big =
+        shift == 0 ? nullptr
+                   : platform::OpenFontFace(font.GetFaceName().c_str(), font.GetPixelSize() * n,
+                                            font.GetStyleBits());
+    platform::FontFace* drawing = shift == 0 ? face : big.get();
+    ZAlphaChannel* result = drawing != nullptr ? NewPlane(width, height) : nullptr;
+    ZAlphaChannel* sample = result != nullptr ? NewPlane(width * n, height * n) : nullptr;
+    if (sample == nullptr) {
+        if (result != nullptr) {
+            result->Release();
+        }
+        return nullptr;
+    }
+    ZOffscreen& fine = *sample->GetPlane();
+    drawing->RenderText(bytes, length, 0, m.ascent * n, fine.GetPixels(), fine.GetWidth(), fine.GetHeight(),
+                        fine.GetStride());
+    ZOffscreen& out = *result->GetPlane();
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            int32_t sum = 0;
+            for (int32_t dy = 0; dy < n; ++dy) {
+                const uint8_t* row = fine.RowAddress(y * n + dy) + x * n;
+                for (int32_t dx = 0; dx < n; ++dx) {
+                    sum += row[dx];
+                }
+            }
+            int32_t alpha = sum * 63 / (255 * n * n);
+            out.RowAddress(y)[x] = uint8_t(alpha >= 1 && alpha <= 58 ? alpha + 5 : alpha);
+        }
+    }
+    sample->Release();
+    return result;
 }

@@ -125,4 +125,23 @@ std::string WriteRcx(const uint8_t* rgb, int32_t count, const uint8_t* inverse, 
     return out;
 }
 
+std::string WriteRdx(int16_t ascent, int16_t descent, const uint8_t widths[256]) {
+    std::string out;
+    Put16(out, ascent);
+    Put16(out, descent);
+    for (int32_t c = 0; c < 256; ++c) {
+        Put16(out, widths[c]);
+    }
+    return out;
+}
+
+std::string WriteFont(int16_t ascent, int16_t descent, const uint8_t widths[256], const std::string& face,
+                      int16_t style) {
+    std::string out = WriteRdx(ascent, descent, widths);
+    Put32(out, int64_t(face.size()));
+    out += face;
+    Put16(out, style);
+    return out;
+}
+
 }  // namespace itemwriter

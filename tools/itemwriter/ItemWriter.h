@@ -1,6 +1,6 @@
-// Writes the framework's own item formats: "RIX " frame images, "RAX " alpha planes and "RCX " colour
-// tables, as the readers expect them (little-endian). The tests build their containers with it, and so
-// does the demo media tool.
+// Writes the framework's own item formats: "RIX " frame images, "RAX " alpha planes, "RCX " colour
+// tables and "FONT" / "RDX " font metrics, as the readers expect them (little-endian). The tests build their
+// containers with it, and so does the demo media tool.
 #pragma once
 
 #include <cstdint>
@@ -44,5 +44,12 @@ std::string WriteRax(int16_t width, int16_t height, const std::vector<uint8_t>& 
 // table (16 384 values) when they are given.
 std::string WriteRcx(const uint8_t* rgb, int32_t count, const uint8_t* inverse = nullptr,
                      const uint16_t* blend = nullptr);
+
+// A "FONT" item: ascent, descent, the 256 advance widths as 16-bit values, the face name's length and
+// bytes, and the style.
+std::string WriteFont(int16_t ascent, int16_t descent, const uint8_t widths[256], const std::string& face,
+                      int16_t style);
+// An "RDX " item: the same without the name and style.
+std::string WriteRdx(int16_t ascent, int16_t descent, const uint8_t widths[256]);
 
 }  // namespace itemwriter
