@@ -328,6 +328,8 @@ void ZTextControl::StartLine(ZTextBlock& block) {
 }
 
 void ZTextControl::LayoutBlock(ZTextBlock& block, int32_t depth) {
+    open_.resize(size_t(depth));
+    open_.push_back(&block);
     StartLine(block);
     const char* s = source_->GetText();
     int32_t len = s != nullptr ? source_->GetLength() : 0;
@@ -335,13 +337,14 @@ void ZTextControl::LayoutBlock(ZTextBlock& block, int32_t depth) {
         int32_t before = pos_;
         if (ScanRun(pos_) == 0) {
             ParseMarkup(block, depth);
-            pos_ = std::max(pos_, before + 1);  // every step moves on
             if (closeTo_ >= 0) {
+                // A closer may leave its tag to be read again by the block it returns to.
                 if (closeTo_ == depth) {
                     closeTo_ = -1;
                 }
                 break;
             }
+            pos_ = std::max(pos_, before + 1);  // every step moves on
             continue;
         }
         bool empty = block.Count() == block.lineStart;
@@ -378,6 +381,7 @@ void ZTextControl::LayoutBlock(ZTextBlock& block, int32_t depth) {
         }
     }
     FinishBlock(block);
+    open_.resize(size_t(depth));
 }
 
 void ZTextControl::FinishBlock(ZTextBlock& block) {
@@ -433,8 +437,7 @@ void ZTextControl::PlaceText(ZTextBlock& block, int32_t offset, int32_t length, 
     }
 }
 
-ZTextBlock* ZTextControl::LayoutNested(ZTextBlock::Kind kind, int32_t width, int32_t depth) {
-    auto* block = new (std::nothrow) ZTextBlock(kind, std::max(width, 1));
+ZTextBlock* ZTextControl::LayoutNested(ZTextBlock* block, int32_t depth) {
     if (block != nullptr) {
         LayoutBlock(*block, depth + 1);
     }
@@ -537,6 +540,9 @@ void ZTextControl::DrawContent(ZGraphicDevice& device, const ZRect& rect) {
     if (clip.IsEmpty()) {
         return;
     }
+    if (needsLayout_ || root_ == nullptr) {
+        Layout(&device);
+    }
     if (!IsTransparent() && hasBackground_) {
         device.FillRect(clip, background_, nullptr, 1, 0, ZGraphicDevice::kModeNone);
     }
@@ -549,9 +555,6 @@ void ZTextControl::DrawContent(ZGraphicDevice& device, const ZRect& rect) {
         for (const ZRect& edge : edges) {
             device.FillRect(edge.Intersect(clip), rgb, nullptr, 1, 0, ZGraphicDevice::kModeNone);
         }
-    }
-    if (needsLayout_ || root_ == nullptr) {
-        Layout(&device);
     }
     if (root_ == nullptr) {
         return;
@@ -587,7 +590,9 @@ void ZTextControl::DrawSegment(ZGraphicDevice& device, const ZTextSegment& seg, 
     if (box.Intersect(clip).IsEmpty() && (seg.flags & kSegText) == 0) {
         return;
     }
-    if ((seg.flags & kSegPicture) != 0 && seg.picture != nullptr) {
+    if ((seg.flags & kSegBullet) != 0) {
+        device.FillRect(box.Intersect(clip), seg.color, nullptr, 1, 0, ZGraphicDevice::kModeNone);
+    } else if ((seg.flags & kSegPicture) != 0 && seg.picture != nullptr) {
         seg.picture->Draw(device, box, &clip);
     } else if ((seg.flags & kSegText) != 0 && seg.font != nullptr) {
         const char* text = seg.replacement.empty() ? source_->GetText() + seg.offset : seg.replacement.data();

@@ -260,8 +260,9 @@ class ZTextControl : public ZControl, public ZScroller {
 
     // Lays out the source from pos_ into block until the source ends or a closer ends the block.
     void LayoutBlock(ZTextBlock& block, int32_t depth);
-    // A nested block of kind laid out from pos_ at width, ended by its closer or the end of the source.
-    ZTextBlock* LayoutNested(ZTextBlock::Kind kind, int32_t width, int32_t depth);
+    // Lays a new nested block (null: out of memory) out from pos_, until its closer or the end of the
+    // source; depth is the parent's.
+    ZTextBlock* LayoutNested(ZTextBlock* block, int32_t depth);
     // Places a run of source text (or an entity's replacement) on the line.
     void PlaceText(ZTextBlock& block, int32_t offset, int32_t length, int32_t visible, int32_t width,
                    std::string_view replacement);
@@ -308,7 +309,8 @@ class ZTextControl : public ZControl, public ZScroller {
     // Layout in progress.
     int32_t pos_ = 0;
     int32_t nextIndex_ = 0;
-    int32_t closeTo_ = -1;  // a closer ends the blocks down to this depth
+    int32_t closeTo_ = -1;           // a closer ends the blocks down to this depth
+    std::vector<ZTextBlock*> open_;  // the blocks being laid out, outermost first (index = depth)
     ZGraphicDevice* device_ = nullptr;
 
     ZPoint lastPointer_;
