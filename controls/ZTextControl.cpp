@@ -781,6 +781,12 @@ bool ZTextControl::MouseMoved(const ZMouseEvent& event) {
     return false;
 }
 
+bool ZTextControl::CursorQuery(const ZMouseEvent& event) {
+    int32_t cursor = GetLinkCursor(HitTest(ZPoint{event.x, event.y}));
+    SetCursorById(GetWindow(), cursor != 0 ? cursor : GetCursorId());
+    return true;
+}
+
 bool ZTextControl::MouseDown(const ZMouseEvent& event) {
     if (ZControl::MouseDown(event)) {
         return true;

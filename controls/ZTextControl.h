@@ -230,6 +230,8 @@ class ZTextControl : public ZControl, public ZScroller {
     bool MouseDown(const ZMouseEvent& event) override;
     bool MouseUp(const ZMouseEvent& event) override;
     bool MouseMoved(const ZMouseEvent& event) override;
+    // Over a link, the link's cursor; elsewhere the control's own.
+    bool CursorQuery(const ZMouseEvent& event) override;
     // With a button down, the link under point shows pressed; otherwise the pressed link is let go.
     virtual void LinkPressed(const ZPoint& point, const ZMouseEvent& event);
     // Records the pressed link (-1 without a button).

@@ -2,7 +2,11 @@
 // their notifications, table columns, and a picture-font caption.
 #include "controls/ZHTMLTextControl.h"
 #include "controls/ZPictureFont.h"
+#include "graphics/ZPicture.h"
+#include "media/ZMediaServer.h"
+#include "platform/File.h"
 #include "tests/controls/TextTestSupport.h"
+#include "tests/support/ContainerBuilder.h"
 
 namespace controlstest {
 namespace {
@@ -144,6 +148,58 @@ TEST_F(HTMLTextTest, APictureFontCaptionIsCentredAndDrawn) {
     EXPECT_EQ(window.Buffer().ColorAt(107, 4), 0x00FF00u);
     EXPECT_EQ(window.Buffer().ColorAt(105, 4), 0xFFFFFFu);
     delete panel;
+}
+
+// Pictures come from a fake loader: every name gives a 10 x 10 picture, and the names are recorded.
+class PictureHtml : public ZHTMLTextControl {
+  public:
+    PictureHtml() : ZHTMLTextControl(4, 0, 0, 1, 100, 40, nullptr, nullptr, 1, 0, 0, nullptr) {}
+    ZPicture* LoadPicture(const char* path) override {
+        loaded.push_back(path);
+        const uint8_t grey[3] = {128, 128, 128};
+        return new ZPicture(ZRect::FromSize(10, 10), grey);
+    }
+    std::vector<std::string> loaded;
+};
+
+TEST_F(HTMLTextTest, PicturesFloatOrStandInLineAndStayInTheMediaDirectory) {
+    struct Case {
+        const char* source;
+        const char* segments;
+        const char* loaded;
+    };
+    const Case cases[] = {
+        {"a<img src=p.bmp>b", "a@0,2 [pic]@6,0 b@16,2", "media/p.bmp"},  // inline, on the baseline
+        {"<img src=p.bmp align=left>ab", "[pic]@0,0 ab@10,0", "media/p.bmp"},
+        {"<img src=p.bmp align=right>ab", "[pic]@90,0 ab@0,0", "media/p.bmp"},
+        {"<img src=../secret.bmp>x<img src=/etc/p.bmp>", "x@0,0", ""},  // never outside the directory
+    };
+    for (const Case& test : cases) {
+        PictureHtml control;
+        control.SetMediaDirectory("media");
+        control.SetText(new ZString(test.source, int32_t(std::strlen(test.source))), ZRedraw::kNo);
+        EXPECT_EQ(Segments(control), test.segments) << test.source;
+        EXPECT_EQ(Join(control.loaded), test.loaded) << test.source;
+    }
+    PictureHtml noDirectory;
+    noDirectory.SetText(new ZString("<img src=p.bmp>", 15), ZRedraw::kNo);
+    EXPECT_TRUE(noDirectory.loaded.empty());
+}
+
+TEST_F(HTMLTextTest, TextComesFromTheMediaContainer) {
+    std::vector<uint8_t> bytes =
+        testsupport::BuildContainer({{7, "TEXT", "caption", std::string("Hi <b>there</b>\0", 16)}});
+    platform::MemoryFile file(bytes.data(), bytes.size());
+    ZFileSpec spec(file.GetPath().c_str());
+    ASSERT_TRUE(gMediaServer->OpenContainer(spec, false));
+    auto* control = Html("");
+    EXPECT_EQ(control->GetFont(), ZFont::FindFont("Times", 12, 0, nullptr, true));  // the default font
+    control->SetTextFromMedia(7, ZRedraw::kNo);
+    EXPECT_EQ(Segments(*control), "Hi @0,0 there@18,0");
+    control->SetTextFromMedia(8, ZRedraw::kNo);  // a missing item leaves the text empty
+    EXPECT_EQ(control->GetText().GetLength(), 0);
+    delete control;
+    gMediaServer->CloseContainer();
 }
 
 }  // namespace
