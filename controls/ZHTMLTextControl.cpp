@@ -487,6 +487,8 @@ void ZHTMLTextControl::OpenCell(ZTextBlock& block, int32_t depth, std::string_vi
         return;
     }
     cell->alignment = html::GetAlignAttribute(attributes, "align", block.alignment);
+    int32_t tableDepth = FindOpen(Kind::kTable, Kind::kRoot);
+    cell->border = tableDepth >= 0 && open_[size_t(tableDepth)]->border;
     ReadColor(attributes, "bgcolor", *cell);
     int32_t explicitWidth = 0;
     if (auto value = html::GetStringAttribute(attributes, "width"); value && !value->empty()) {

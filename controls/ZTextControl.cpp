@@ -65,7 +65,6 @@ ZTextControl::ZTextControl(int32_t id, int32_t x, int32_t y, int32_t layer, int3
       alignment_(alignment),
       layoutWidth_(layoutWidth) {
     style_.font = font != nullptr ? font : ZFont::FindFont("Times", 12, 0, nullptr, true);
-    style_.alignment = alignment;
     defaultStyle_ = style_;
 }
 
@@ -564,11 +563,7 @@ void ZTextControl::DrawContent(ZGraphicDevice& device, const ZRect& rect) {
     whole.block = root_;
     whole.width = root_->width;
     whole.height = root_->height;
-    DrawSegment(device, whole, frame.left - scrollX_, frame.top - scrollY_ + PageOffset(), clip);
-}
-
-int32_t ZTextControl::PageOffset() const {
-    return 0;  // pages are laid out one below the other, so the scroll position already holds the page
+    DrawSegment(device, whole, frame.left - scrollX_, frame.top - scrollY_, clip);
 }
 
 void ZTextControl::DrawSegment(ZGraphicDevice& device, const ZTextSegment& seg, int32_t x, int32_t y,
@@ -578,6 +573,15 @@ void ZTextControl::DrawSegment(ZGraphicDevice& device, const ZTextSegment& seg, 
         ZTextBlock& block = *seg.block;
         if (block.hasBackground) {
             device.FillRect(box.Intersect(clip), block.background, nullptr, 1, 0, ZGraphicDevice::kModeNone);
+        }
+        if (block.border) {
+            ZRect edges[4] = {{box.top, box.left, box.top + 1, box.right},
+                              {box.bottom - 1, box.left, box.bottom, box.right},
+                              {box.top, box.left, box.bottom, box.left + 1},
+                              {box.top, box.right - 1, box.bottom, box.right}};
+            for (const ZRect& edge : edges) {
+                device.FillRect(edge.Intersect(clip), seg.color, nullptr, 1, 0, ZGraphicDevice::kModeNone);
+            }
         }
         block.ForEach([&](ZTextSegment& inner) {
             int32_t top = y + inner.y;
@@ -614,7 +618,7 @@ void ZTextControl::DrawSegment(ZGraphicDevice& device, const ZTextSegment& seg, 
 
 ZPoint ZTextControl::ContentPoint(const ZMouseEvent& event) const {
     ZPoint at = GetPosition(true);
-    return ZPoint{event.x - at.x + scrollX_, event.y - at.y + scrollY_ + PageOffset()};
+    return ZPoint{event.x - at.x + scrollX_, event.y - at.y + scrollY_};
 }
 
 ZTextSegment* ZTextControl::SegmentAt(ZTextBlock& block, const ZPoint& content, int32_t originX,
@@ -643,8 +647,7 @@ ZTextSegment* ZTextControl::HitTest(const ZPoint& point) {
         return nullptr;
     }
     ZPoint at = GetPosition(true);
-    return SegmentAt(*root, ZPoint{point.x - at.x + scrollX_, point.y - at.y + scrollY_ + PageOffset()}, 0,
-                     0);
+    return SegmentAt(*root, ZPoint{point.x - at.x + scrollX_, point.y - at.y + scrollY_}, 0, 0);
 }
 
 int32_t ZTextControl::OffsetAt(const ZPoint& content) {

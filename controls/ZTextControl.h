@@ -122,7 +122,7 @@ class ZTextBlock {
     int32_t rightFloatBottom = 0;
     uint8_t background[3] = {255, 255, 255};
     bool hasBackground = false;
-    bool border = false;
+    bool border = false;  // framed in the segment's colour: a bordered table and its cells
     int32_t rowGap = 0;
     int32_t columnGap = 0;
     int32_t explicitWidth = 0;  // a cell's "width", 0 none
@@ -250,7 +250,6 @@ class ZTextControl : public ZControl, public ZScroller {
         int32_t linkFirst = -1;
         int32_t linkOffset = -1;
         int32_t linkLength = 0;
-        int32_t alignment = 1;
         bool hidden = false;
     };
     struct Stacks {
@@ -277,7 +276,6 @@ class ZTextControl : public ZControl, public ZScroller {
     int32_t LineAscent(ZFont* font);
     void FinishBlock(ZTextBlock& block);
     ZTextSegment* SegmentAt(ZTextBlock& block, const ZPoint& content, int32_t originX, int32_t originY);
-    int32_t PageOffset() const;
     void NotifyLinkChange(int32_t link);
     void SetPressed(int32_t linkFirst, bool pressed);
     bool Notify(int kind, intptr_t data);

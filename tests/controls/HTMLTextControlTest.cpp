@@ -150,6 +150,30 @@ TEST_F(HTMLTextTest, APictureFontCaptionIsCentredAndDrawn) {
     delete panel;
 }
 
+TEST_F(HTMLTextTest, BorderedTablesFrameTheTableAndItsCells) {
+    TestWindow window;
+    auto* panel = new ZPanel;
+    panel->Open(&window, false);
+    panel->Show(true, ZRedraw::kNo);
+    // Two cells of 40 with gaps of 8: the table spans 0..100, the cells 4..44 and 52..92.
+    auto* control =
+        Html("<table border cellpadding=8 width=100><tr><td width=40>a<td width=40>b</table>", 200, panel);
+    control->SetTextColor(255, 0, 0);
+    control->Draw(nullptr, nullptr, ZDrawFlags::kClipToAncestors);
+    const ZOffscreen& buffer = window.Buffer();
+    struct Probe {
+        int32_t x;
+        int32_t y;
+        uint32_t color;
+    };
+    for (Probe p : {Probe{0, 0, 0xFF0000u}, Probe{99, 10, 0xFF0000u}, Probe{4, 10, 0xFF0000u},
+                    Probe{43, 10, 0xFF0000u}, Probe{52, 10, 0xFF0000u}, Probe{2, 10, 0xFFFFFFu},
+                    Probe{48, 10, 0xFFFFFFu}, Probe{150, 10, 0xFFFFFFu}}) {
+        EXPECT_EQ(buffer.ColorAt(p.x, p.y), p.color) << p.x << "," << p.y;
+    }
+    delete panel;
+}
+
 // Pictures come from a fake loader: every name gives a 10 x 10 picture, and the names are recorded.
 class PictureHtml : public ZHTMLTextControl {
   public:
