@@ -478,7 +478,9 @@ void ZHTMLTextControl::OpenCell(ZTextBlock& block, int32_t depth, std::string_vi
         pos_ = int32_t(tagStart);
         return;
     }
-    Table& table = tables_.back();
+    // By index: nested tables in the cell grow tables_ and move its entries.
+    size_t tableIndex = tables_.size() - 1;
+    const Table& table = tables_[tableIndex];
     int32_t column = block.cells++;
     int32_t sized = std::min(column, kMaxColumns - 1);  // columns past the tenth take the tenth's width
     int32_t width = table.measuring ? table.width : std::max(table.widths[size_t(sized)], 1);
@@ -501,8 +503,9 @@ void ZHTMLTextControl::OpenCell(ZTextBlock& block, int32_t depth, std::string_vi
     LayoutNested(cell, depth);
     style_ = style;
     stacks_ = stacks;
-    if (table.measuring && column < kMaxColumns) {
-        html::ColumnMeasure& m = table.measures[size_t(column)];
+    Table& after = tables_[tableIndex];
+    if (after.measuring && column < kMaxColumns) {
+        html::ColumnMeasure& m = after.measures[size_t(column)];
         m.explicitWidth = std::max(m.explicitWidth, explicitWidth);
         m.minimumWidth = std::max(m.minimumWidth, cell->minWidth);
         m.naturalWidth = std::max(m.naturalWidth, cell->contentWidth);
