@@ -537,7 +537,7 @@ void ZHTMLTextControl::OpenList(ZTextBlock& block, int32_t depth, bool item, siz
     if (nested == nullptr) {
         return;
     }
-    nested->inset = kListIndent;
+    nested->inset = item ? kListIndent : 0;  // items indent, so nested lists step in once per level
     nested->alignment = html::kAlignLeft;
     if (item) {
         // The bullet stands in the indent, level with the first line's text.

@@ -713,7 +713,8 @@ bool ZTextControl::CaretAt(int32_t offset, ZPoint& position, int32_t& height) {
                 self(self, *seg.block, ox + seg.x, oy + seg.y);
                 return;
             }
-            if (offset < seg.offset || offset > seg.offset + seg.length) {
+            // Floating pictures and bullets (on no line) hold no caret.
+            if (seg.line < 0 || offset < seg.offset || offset > seg.offset + seg.length) {
                 return;
             }
             int32_t x = seg.x;
@@ -723,8 +724,8 @@ bool ZTextControl::CaretAt(int32_t offset, ZPoint& position, int32_t& height) {
             } else if (offset > seg.offset) {
                 x += seg.width;
             }
-            const ZTextLine* line =
-                seg.line < int32_t(block.lines.size()) ? &block.lines[size_t(seg.line)] : nullptr;
+            bool onLine = seg.line < int32_t(block.lines.size());
+            const ZTextLine* line = onLine ? &block.lines[size_t(seg.line)] : nullptr;
             position = ZPoint{ox + x, oy + (line != nullptr ? line->y : seg.y)};
             height = line != nullptr ? line->height : seg.height;
             found = true;

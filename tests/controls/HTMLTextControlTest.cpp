@@ -205,6 +205,18 @@ TEST_F(HTMLTextTest, PicturesFloatOrStandInLineAndStayInTheMediaDirectory) {
         EXPECT_EQ(Segments(control), test.segments) << test.source;
         EXPECT_EQ(Join(control.loaded), test.loaded) << test.source;
     }
+    // A caret maps past the floating picture and the bullet onto the text.
+    for (const char* source : {"<img src=p.bmp align=left>ab", "<ul><li>ab</ul>"}) {
+        PictureHtml control;
+        control.SetMediaDirectory("media");
+        control.SetText(new ZString(source, int32_t(std::strlen(source))), ZRedraw::kNo);
+        int32_t offset = int32_t(std::string_view(control.GetText().GetText()).rfind('a'));
+        ZPoint caret;
+        int32_t height = 0;
+        ASSERT_TRUE(control.CaretAt(offset, caret, height)) << source;
+        EXPECT_EQ(caret.x, source[1] == 'i' ? 10 : 16) << source;
+        EXPECT_EQ(height, 10) << source;
+    }
     PictureHtml noDirectory;
     noDirectory.SetText(new ZString("<img src=p.bmp>", 15), ZRedraw::kNo);
     EXPECT_TRUE(noDirectory.loaded.empty());
