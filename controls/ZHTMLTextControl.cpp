@@ -581,36 +581,28 @@ void ZHTMLTextControl::OpenImage(ZTextBlock& block, std::string_view attributes)
     int32_t height = std::max(bounds.Height(), 0);
     int32_t align = html::GetAlignAttribute(attributes, "align", html::kAlignCenter);
     block.minWidth = std::max(block.minWidth, width);
-    if (align == html::kAlignLeft || align == html::kAlignRight) {
-        // A floating picture holds its margin for the lines beside it.
+    bool floating = align == html::kAlignLeft || align == html::kAlignRight;
+    if (floating || (width > WidthLeft(block) && block.Count() > block.lineStart)) {
         EndLineIfFilled(block);
-        ZTextSegment* seg = block.Add();
-        if (seg == nullptr) {
-            picture->Release();
-            return;
-        }
-        bool left = align == html::kAlignLeft;
-        seg->flags = kSegPicture | (style_.linkFirst >= 0 ? kSegLink : 0u);
-        seg->x = left ? block.inset : std::max(block.width - width, 0);
-        seg->y = block.y;
-        seg->width = width;
-        seg->height = height;
-        seg->picture = picture;
-        seg->index = nextIndex_++;
-        seg->offset = pos_;
-        seg->line = -1;
-        (left ? block.leftFloatWidth : block.rightFloatWidth) = width;
-        (left ? block.leftFloatBottom : block.rightFloatBottom) = block.y + height;
-        StartLine(block);
-        return;
     }
-    if (width > WidthLeft(block) && block.Count() > block.lineStart) {
-        EndLine(block, false);
-    }
+    // Placed as any item, so that it is a link segment inside a link.
     ZTextSegment* seg = PlaceItem(block, width, height, height, kSegPicture);
     if (seg == nullptr) {
         picture->Release();
         return;
     }
     seg->picture = picture;
+    if (floating) {
+        // A floating picture stands on no line and holds its margin for the lines beside it; floats on
+        // the same side stand side by side while the earlier one still holds.
+        bool left = align == html::kAlignLeft;
+        int32_t& floatWidth = left ? block.leftFloatWidth : block.rightFloatWidth;
+        int32_t& floatBottom = left ? block.leftFloatBottom : block.rightFloatBottom;
+        int32_t beside = block.y < floatBottom ? floatWidth : 0;
+        seg->x = left ? block.inset + beside : std::max(block.width - beside - width, 0);
+        seg->line = -1;
+        floatWidth = beside + width;
+        floatBottom = std::max(floatBottom, block.y + height);
+        StartLine(block);
+    }
 }

@@ -196,6 +196,7 @@ TEST_F(HTMLTextTest, PicturesFloatOrStandInLineAndStayInTheMediaDirectory) {
         {"a<img src=p.bmp>b", "a@0,2 [pic]@6,0 b@16,2", "media/p.bmp"},  // inline, on the baseline
         {"<img src=p.bmp align=left>ab", "[pic]@0,0 ab@10,0", "media/p.bmp"},
         {"<img src=p.bmp align=right>ab", "[pic]@90,0 ab@0,0", "media/p.bmp"},
+        {"<img src=a align=left><img src=b align=left>ab", "[pic]@0,0 [pic]@10,0 ab@20,0", "media/a media/b"},
         {"<img src=../secret.bmp>x<img src=/etc/p.bmp>", "x@0,0", ""},  // never outside the directory
     };
     for (const Case& test : cases) {
@@ -217,6 +218,10 @@ TEST_F(HTMLTextTest, PicturesFloatOrStandInLineAndStayInTheMediaDirectory) {
         EXPECT_EQ(caret.x, source[1] == 'i' ? 10 : 16) << source;
         EXPECT_EQ(height, 10) << source;
     }
+    PictureHtml linked;
+    linked.SetMediaDirectory("media");
+    linked.SetText(new ZString("<a href=x><img src=p.bmp align=left></a>", 40), ZRedraw::kNo);
+    EXPECT_NE(linked.GetLayoutRoot()->At(0)->flags & kSegLink, 0u);  // a picture in a link is a link
     PictureHtml noDirectory;
     noDirectory.SetText(new ZString("<img src=p.bmp>", 15), ZRedraw::kNo);
     EXPECT_TRUE(noDirectory.loaded.empty());
