@@ -85,6 +85,9 @@ void ZTextControl::SetText(ZString* text, ZRedraw redraw) {
         source_ = text != nullptr ? text : new ZString(kDefaultCapacity);
     }
     InvalidateLayout();
+    // Link indices name segments of the old layout.
+    linkUnderPointer_ = pressedFirst_ = pressedLast_ = -1;
+    pressing_ = false;
     Layout(nullptr);
     scrollX_ = std::min(scrollX_, GetScrollMax(kHorizontal));
     scrollY_ = std::min(scrollY_, GetScrollMax(kVertical));
@@ -775,13 +778,14 @@ bool ZTextControl::MouseMoved(const ZMouseEvent& event) {
     pointerKnown_ = true;
     ZTextSegment* seg = HitTest(lastPointer_);
     int32_t link = seg != nullptr && (seg->flags & kSegLink) != 0 ? seg->linkFirst : -1;
-    NotifyLinkChange(link);
     int32_t cursor = GetLinkCursor(seg);
     linkCursorShown_ = cursor != 0;
     SetCursorById(GetWindow(), cursor);
     if (pressing_) {
         SetPressed(pressedFirst_, link == pressedFirst_);
     }
+    // Last: whoever hears it may give the control a new text, and the segment with it.
+    NotifyLinkChange(link);
     return false;
 }
 

@@ -132,6 +132,35 @@ TEST_F(HTMLTextTest, LinksTellWhereThePointerIsAndWhatWasClicked) {
     delete panel;
 }
 
+// A panel that answers the first link notification with a new text for the control.
+class ReplacingPanel : public ZPanel {
+  public:
+    bool HandleEvent(int kind, intptr_t, intptr_t) override {
+        if (kind == kLinkHotLinkChanged && control != nullptr) {
+            ZTextControl* target = control;
+            control = nullptr;
+            target->SetText(new ZString("plain", 5), ZRedraw::kNo);
+        }
+        return false;
+    }
+    ZTextControl* control = nullptr;
+};
+
+TEST_F(HTMLTextTest, ANotificationMayReplaceTheText) {
+    TestWindow window;
+    auto* panel = new ReplacingPanel;
+    panel->Open(&window, false);
+    panel->Show(true, ZRedraw::kNo);
+    auto* html = Html("<a href=x>link</a>", 200, panel);
+    panel->control = html;
+    ZMouseEvent move = Mouse(3, 3);
+    move.buttons = 0;
+    html->MouseMoved(move);
+    EXPECT_EQ(Segments(*html), "plain@0,0");
+    EXPECT_EQ(html->GetLinkUnderPointer(), -1);
+    delete panel;
+}
+
 TEST_F(HTMLTextTest, APictureFontCaptionIsCentredAndDrawn) {
     TestWindow window;
     auto* panel = new ZPanel;
