@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -247,8 +248,9 @@ class ZTextControl : public ZControl, public ZScroller {
     struct Style {
         ZFont* font = nullptr;
         uint8_t color[3] = {0, 0, 0};
+        // -1 outside a link; INT32_MAX inside one until its first segment gives it that segment's index.
         int32_t linkFirst = -1;
-        int32_t linkOffset = -1;
+        int32_t linkOffset = -1;  // the link's target in the source
         int32_t linkLength = 0;
         bool hidden = false;
     };
