@@ -6,41 +6,26 @@
 #include <vector>
 
 #include "controls/ZFont.h"
+#include "fuzz/FuzzContainer.h"
 #include "graphics/ZGraphicDevice.h"
 #include "graphics/ZOffscreen.h"
 #include "imaging/ZImageReader.h"
-#include "media/MsfFormat.h"
-#include "media/ZMediaServer.h"
-#include "platform/File.h"
 #include "tools/itemwriter/ItemWriter.h"
 
 namespace {
 
-std::vector<uint8_t> Wrap(const uint8_t* data, size_t size) {
+// The bytes as the metrics of an alpha strip ("FONT", id 1) and of a colour strip ("RDX ", id 2).
+std::vector<fuzzsupport::Item> Items(const uint8_t* data, size_t size) {
     std::vector<uint8_t> plane(40 * 6, 63);
     itemwriter::RawImage image;
     image.width = 40;
     image.height = 6;
     image.pixels.assign(size_t(itemwriter::DefaultStride(40, 24)) * 6, 200);
-    const std::string metrics(reinterpret_cast<const char*>(data), size);
-    const std::string items[] = {itemwriter::WriteRax(40, 6, plane), metrics, itemwriter::WriteRix({image}),
-                                 metrics};
-    const ZMediaEntry entries[] = {{1, kTypeRax, {}, 0, 0},
-                                   {1, kTypeFont, {}, 0, 0},
-                                   {2, kTypeRix, {}, 0, 0},
-                                   {2, MakeTypeCode("RDX "), {}, 0, 0}};
-    const int32_t count = 4;
-    std::vector<uint8_t> out(size_t(msf::DirectoryEnd(count)), 0);
-    msf::WriteU16(out.data(), msf::kVersion);
-    msf::WriteU16(out.data() + 2, count);
-    for (int32_t i = 0; i < count; ++i) {
-        ZMediaEntry entry = entries[i];
-        entry.offset = uint32_t(out.size());
-        entry.size = uint32_t(items[i].size());
-        msf::WriteEntry(entry, out.data() + msf::kHeaderSize + msf::kEntrySize * i);
-        out.insert(out.end(), items[i].begin(), items[i].end());
-    }
-    return out;
+    std::string metrics = fuzzsupport::Bytes(data, size);
+    return {{1, "RAX ", "", itemwriter::WriteRax(40, 6, plane)},
+            {1, "FONT", "", metrics},
+            {2, "RIX ", "", itemwriter::WriteRix({image})},
+            {2, "RDX ", "", metrics}};
 }
 
 }  // namespace
@@ -50,11 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     InstallImageReaders();
-    std::vector<uint8_t> container = Wrap(data, size);
-    platform::MemoryFile file(container.data(), container.size());
-    ZFileSpec spec(file.GetPath().c_str());
-    gMediaServer->CloseContainer();
-    if (!file.IsValid() || !gMediaServer->OpenContainer(spec, false)) {
+    fuzzsupport::OpenedContainer container(Items(data, size));
+    if (!container.IsOpen()) {
         return 0;
     }
     char text[256];
@@ -74,6 +56,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     ZFont::DestroyAllFonts();
-    gMediaServer->CloseContainer();
     return 0;
 }

@@ -4,31 +4,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/FuzzContainer.h"
 #include "graphics/ZGraphicDevice.h"
 #include "graphics/ZPicture.h"
 #include "imaging/ZRawImageReader.h"
-#include "media/MsfFormat.h"
-#include "media/ZMediaServer.h"
-#include "platform/File.h"
 
 namespace {
 
-// One container holding the bytes as item 1 ("RIX "), 2 ("RAX ") and 3 ("RIX ", for masks).
-std::vector<uint8_t> Wrap(const uint8_t* data, size_t size) {
-    const ZTypeCode types[] = {kTypeRix, kTypeRax, kTypeRix};
-    const int32_t count = 3;
-    std::vector<uint8_t> out(size_t(msf::DirectoryEnd(count)), 0);
-    msf::WriteU16(out.data(), msf::kVersion);
-    msf::WriteU16(out.data() + 2, count);
-    for (int32_t i = 0; i < count; ++i) {
-        ZMediaEntry entry{
-            uint16_t(i + 1), types[i], {}, uint32_t(out.size() + size * size_t(i)), uint32_t(size)};
-        msf::WriteEntry(entry, out.data() + msf::kHeaderSize + msf::kEntrySize * i);
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        out.insert(out.end(), data, data + size);
-    }
-    return out;
+// The bytes as item 1 ("RIX "), 2 ("RAX ") and 3 ("RIX ", for masks).
+std::vector<fuzzsupport::Item> Items(const uint8_t* data, size_t size) {
+    std::string bytes = fuzzsupport::Bytes(data, size);
+    return {{1, "RIX ", "", bytes}, {2, "RAX ", "", bytes}, {3, "RIX ", "", bytes}};
 }
 
 }  // namespace
@@ -38,11 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     InstallImageReaders();
-    std::vector<uint8_t> container = Wrap(data, size);
-    platform::MemoryFile file(container.data(), container.size());
-    ZFileSpec spec(file.GetPath().c_str());
-    gMediaServer->CloseContainer();
-    if (!file.IsValid() || !gMediaServer->OpenContainer(spec, false)) {
+    fuzzsupport::OpenedContainer container(Items(data, size));
+    if (!container.IsOpen()) {
         return 0;
     }
     ZOffscreen canvas(ZRect{0, 0, 64, 64}, 32, nullptr, kKindMemory);
@@ -55,6 +38,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             picture->Release();
         }
     }
-    gMediaServer->CloseContainer();
     return 0;
 }

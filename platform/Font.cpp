@@ -43,14 +43,6 @@ class TestFace : public FontFace {
         metrics_ = FontMetrics{8 * k_, 2 * k_, 8 * k_, 2 * k_, 0};
     }
 
-    int32_t MeasureText(const uint8_t* bytes, int32_t count) override {
-        int32_t width = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            width += Advance(bytes[i]);
-        }
-        return width;
-    }
-
     void RenderText(const uint8_t* bytes, int32_t count, int32_t x, int32_t baselineY, uint8_t* plane,
                     int32_t width, int32_t height, int32_t stride) override {
         int64_t pen = x;
@@ -67,9 +59,9 @@ class TestFace : public FontFace {
         }
     }
 
-  private:
-    int32_t Advance(uint8_t byte) const { return byte < 32 ? 0 : 6 * k_; }
+    int32_t Advance(uint8_t byte) override { return byte < 32 ? 0 : 6 * k_; }
 
+  private:
     int32_t k_;
     bool underline_;
 };
@@ -137,14 +129,6 @@ class FreeTypeFace : public FontFace {
     }
     ~FreeTypeFace() override { FT_Done_Face(face_); }
 
-    int32_t MeasureText(const uint8_t* bytes, int32_t count) override {
-        int32_t width = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            width += Advance(bytes[i]);
-        }
-        return width;
-    }
-
     void RenderText(const uint8_t* bytes, int32_t count, int32_t x, int32_t baselineY, uint8_t* plane,
                     int32_t width, int32_t height, int32_t stride) override {
         int64_t pen = x;
@@ -171,8 +155,7 @@ class FreeTypeFace : public FontFace {
         }
     }
 
-  private:
-    int32_t Advance(uint8_t byte) {
+    int32_t Advance(uint8_t byte) override {
         if (advances_[byte] < 0) {
             bool loaded = !IsControl(byte) && FT_Load_Char(face_, byte, FT_LOAD_DEFAULT) == 0;
             advances_[byte] = loaded ? int32_t((face_->glyph->advance.x + 32) >> 6) : 0;
@@ -180,6 +163,7 @@ class FreeTypeFace : public FontFace {
         return advances_[byte];
     }
 
+  private:
     FT_Face face_;
     bool underline_;
     int32_t underlineTop_ = 1;
@@ -188,6 +172,14 @@ class FreeTypeFace : public FontFace {
 };
 
 }  // namespace
+
+int32_t FontFace::MeasureText(const uint8_t* bytes, int32_t count) {
+    int32_t width = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        width += Advance(bytes[i]);
+    }
+    return width;
+}
 
 std::unique_ptr<FontFace> OpenFontFace(const char* face, int32_t pixelSize, int32_t style) {
     if (face == nullptr || pixelSize <= 0 || pixelSize > 4096) {

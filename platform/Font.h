@@ -37,8 +37,10 @@ class FontFace {
   public:
     virtual ~FontFace() = default;
     const FontMetrics& GetMetrics() const { return metrics_; }
-    // The advance of count bytes in pixels.
-    virtual int32_t MeasureText(const uint8_t* bytes, int32_t count) = 0;
+    // The advance of count bytes in pixels: the sum of their advances (no kerning).
+    int32_t MeasureText(const uint8_t* bytes, int32_t count);
+    // The advance of one byte in pixels.
+    virtual int32_t Advance(uint8_t byte) = 0;
     // Raises each pixel of an 8-bit coverage plane (0..255, width x height, rows stride bytes apart) to the
     // coverage of the text whose origin is at (x, baselineY) of the plane; nothing is written outside it.
     virtual void RenderText(const uint8_t* bytes, int32_t count, int32_t x, int32_t baselineY, uint8_t* plane,
