@@ -496,6 +496,8 @@ void ZHTMLTextControl::OpenCell(ZTextBlock& block, int32_t depth, std::string_vi
     if (auto value = html::GetStringAttribute(attributes, "width"); value && !value->empty()) {
         int32_t n = std::max(html::GetIntAttribute(attributes, "width"), 0);
         explicitWidth = value->back() == '%' ? int32_t(int64_t(table.width) * std::min(n, 100) / 100) - 4 : n;
+        // No cell is wider than its table, so positions stay far from the int range.
+        explicitWidth = std::clamp(explicitWidth, 0, table.width);
     }
     // Cells keep their own font changes.
     Style style = style_;

@@ -76,6 +76,13 @@ TEST_F(HTMLTextTest, TableCellsSitInTheirColumns) {
         Html("<table cellpadding=0><tr><td width=40>a<td width=60>b</tr><tr><td>c<td>d</table>z", 100);
     EXPECT_EQ(Segments(*control), "a@0,0 b@40,0 c@0,10 d@40,10 z@0,20");
     delete control;
+    // A cell asking for more than the table gets the table's width; the next column keeps 1 pixel,
+    // too narrow for its glyph.
+    control = Html("<table cellpadding=0><tr><td width=99999999999>a<td>b</table>", 100);
+    EXPECT_EQ(Segments(*control), "a@0,0");
+    ZTextBlock* row = control->GetLayoutRoot()->At(0)->block->At(0)->block;
+    EXPECT_EQ(row->At(0)->width, 100);
+    delete control;
     // With gaps: half a column gap before each cell, half a row gap above each row.
     control = Html("<table columnpadding=10 rowpadding=4><tr><td width=30>a<td width=30>b</table>", 100);
     EXPECT_EQ(Segments(*control), "a@5,2 b@45,2");
