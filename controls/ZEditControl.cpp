@@ -146,6 +146,9 @@ std::string_view ZEditControl::Source() const {
 
 void ZEditControl::SetText(ZString* text, ZRedraw redraw) {
     if (text != nullptr && text->GetText() != nullptr) {
+        // Prepared first, since an entity inside the open tag could swallow the closing '>'; preparing
+        // the text again in the base changes nothing.
+        html::PrepareSource(*text);
         std::string_view s(text->GetText(), size_t(text->GetLength()));
         size_t open = s.rfind('<');
         if (open != std::string_view::npos && s.find('>', open) == std::string_view::npos) {
@@ -267,12 +270,9 @@ void ZEditControl::CollectBlockStops(ZTextBlock& block, int32_t ox, int32_t oy,
         };
         if (seg.length == 0 && (seg.flags & (kSegLineBreak | kSegPicture)) != 0) {
             // The segment stands just after its tag; the caret may stand before the tag too.
-            int32_t start = seg.offset;
-            for (const Unit& u : units) {
-                if (u.end == seg.offset) {
-                    start = u.start;
-                }
-            }
+            auto tag = std::lower_bound(units.begin(), units.end(), seg.offset,
+                                        [](const Unit& u, int32_t offset) { return u.end < offset; });
+            int32_t start = tag != units.end() && tag->end == seg.offset ? tag->start : seg.offset;
             add(start, seg.x, false);
             if ((seg.flags & kSegPicture) != 0) {
                 add(seg.offset, seg.x + seg.width, true);
@@ -315,7 +315,7 @@ void ZEditControl::CollectBlockStops(ZTextBlock& block, int32_t ox, int32_t oy,
     });
 }
 
-const ZEditControl::Stop& ZEditControl::Locate(const std::vector<Stop>& stops, int32_t offset, bool after) {
+ZEditControl::Stop ZEditControl::Locate(const std::vector<Stop>& stops, int32_t offset, bool after) {
     const Stop* exact = nullptr;
     for (const Stop& s : stops) {
         if (s.offset == offset && (exact == nullptr || (exact->after != after && s.after == after))) {
@@ -362,7 +362,7 @@ const ZEditControl::Stop* ZEditControl::Nearest(const std::vector<Stop>& stops, 
 }
 
 ZRect ZEditControl::GetCaretRect() {
-    const Stop& at = Locate(CollectStops(), GetCaret(), caretAfter_);
+    const Stop at = Locate(CollectStops(), GetCaret(), caretAfter_);
     ZRect frame = GetAbsoluteFrame();
     int32_t left = frame.left - scrollX_ + at.x;
     int32_t top = frame.top - scrollY_ + at.top;
@@ -569,7 +569,7 @@ void ZEditControl::Relayout() {
 }
 
 void ZEditControl::ScrollToCaret() {
-    const Stop& at = Locate(CollectStops(), GetCaret(), caretAfter_);
+    const Stop at = Locate(CollectStops(), GetCaret(), caretAfter_);
     int32_t page = GetPageSize(kVertical);
     if (at.top < scrollY_) {
         ScrollTo(at.top, kVertical);
@@ -673,7 +673,7 @@ void ZEditControl::DrawContent(ZGraphicDevice& device, const ZRect& rect) {
         }
     }
     if (caretShown_) {
-        const Stop& at = Locate(stops, GetCaret(), caretAfter_);
+        const Stop at = Locate(stops, GetCaret(), caretAfter_);
         ZRect caret{oy + at.top, ox + at.x, oy + at.top + at.height, ox + at.x + kCaretWidth};
         device.FillRect(caret.Intersect(clip), defaultStyle_.color, nullptr, 1, 0, ZGraphicDevice::kModeNone);
     }

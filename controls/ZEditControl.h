@@ -129,7 +129,7 @@ class ZEditControl : public ZHTMLTextControl {
     void CollectBlockStops(ZTextBlock& block, int32_t ox, int32_t oy, const std::vector<Unit>& units,
                            std::vector<Stop>& stops);
     // The stop the caret at offset shows at.
-    static const Stop& Locate(const std::vector<Stop>& stops, int32_t offset, bool after);
+    static Stop Locate(const std::vector<Stop>& stops, int32_t offset, bool after);
     // The stop nearest to a content point (the nearest line, then the nearest x) among those whose top
     // is at least minTop and whose bottom at most maxBottom; null when there is none.
     static const Stop* Nearest(const std::vector<Stop>& stops, const ZPoint& point, int32_t minTop,

@@ -142,7 +142,8 @@ TEST_F(EditTest, TypingAndDeletingKeepTheMarkupWhole) {
         {"a<b>b</b>", 1, 1, Key(ZEditControl::kKeyDelete), "a<b></b>", 1},
         {"ab", 0, 0, Key(ZEditControl::kKeyBackspace), "ab", 0},  // nothing before: handled, no change
         {"ab", 2, 2, Key(ZEditControl::kKeyDelete), "ab", 2},
-        {"ab<i", 5, 5, Char('x'), "ab<i>x", 6},  // a tag left open at the end is closed first
+        {"ab<i", 5, 5, Char('x'), "ab<i>x", 6},          // a tag left open at the end is closed first
+        {"ab<i x=&q", 8, 8, Char('x'), "ab<i x=>x", 9},  // after the entity that would eat the '>' is gone
     };
     for (const Case& test : cases) {
         auto* control = Edit(test.before);
