@@ -65,6 +65,8 @@ TEST_F(EditTest, KeysMoveTheCaretOverWholeUnits) {
         {2, 8, ZEditControl::kKeyRight, 0, 8, 8},
         {0, 0, ZEditControl::kKeyRight, kCtrl, 12, 12},  // the word, then the break after it
         {15, 15, ZEditControl::kKeyLeft, kCtrl, 12, 12},
+        {15, 15, ZEditControl::kKeyLeft, kCtrl | kShift, 12, 15},
+        {13, 13, ZEditControl::kKeyHome, kShift, 12, 13},
         {13, 13, ZEditControl::kKeyHome, 0, 12, 12},
         {13, 13, ZEditControl::kKeyEnd, 0, 15, 15},
         {2, 2, ZEditControl::kKeyEnd, 0, 8, 8},
