@@ -74,6 +74,8 @@ int32_t WordLeft(std::string_view s, const std::vector<Unit>& units, int32_t off
     return p;
 }
 
+constexpr const char* kSpaceEntity = "&#32;";
+
 // Where the caret stands on a line that holds nothing, by the block's alignment.
 int32_t EmptyLineX(const ZTextBlock& block) {
     switch (block.alignment) {
@@ -506,6 +508,13 @@ ZEditControl::Edit ZEditControl::DeleteKey(bool backward) {
 ZEditControl::Edit ZEditControl::Type(char c) {
     std::string text;
     EscapeChar(c == '\r' ? '\n' : c, text);
+    // The layout skips white space after a line break, so a space typed right after a tag that shows
+    // (a break or a picture) enters as an entity, which is shown.
+    std::vector<Unit> units = SplitUnits(Source());
+    const Unit* before = PrevVisible(units, selStart_);
+    if (c == ' ' && before != nullptr && before->end == selStart_ && Source()[size_t(before->start)] == '<') {
+        text = kSpaceEntity;
+    }
     return Edit{true, ReplaceSelection(selStart_, selEnd_, text)};
 }
 
