@@ -24,8 +24,8 @@ class EditPanel : public ZPanel {
 class EditTest : public TextTest {
   protected:
     static ZEditControl* Edit(const char* text, ZPanel* panel = nullptr,
-                              int32_t maxLength = ZEditControl::kDefaultMaxLength) {
-        return new ZEditControl(7, 0, 0, 1, 200, 60, new ZString(text, int32_t(std::strlen(text))), nullptr,
+                              int32_t maxLength = ZEditControl::kDefaultMaxLength, int32_t width = 200) {
+        return new ZEditControl(7, 0, 0, 1, width, 60, new ZString(text, int32_t(std::strlen(text))), nullptr,
                                 1, 0, 0, maxLength, panel);
     }
     static ZKeyEvent Key(uint32_t key, uint8_t modifiers = 0) {
@@ -98,6 +98,23 @@ TEST_F(EditTest, KeysMoveTheCaretOverWholeUnits) {
     control->KeyDown(Key(ZEditControl::kKeyDown));
     control->KeyDown(Key(ZEditControl::kKeyUp));
     EXPECT_EQ(control->GetCaret(), 7);
+    delete control;
+}
+
+TEST_F(EditTest, TheEndOfAWrappedLineAndTheStartOfTheNextStayApart) {
+    // "hello " on the first line, "world" on the second (y 10): offset 6 is both.
+    auto* control = Edit("hello world", nullptr, ZEditControl::kDefaultMaxLength, 40);
+    ZEditControl::SetEditFocus(control, false);
+    control->SetSelection(2, 2);
+    control->KeyDown(Key(ZEditControl::kKeyEnd));
+    EXPECT_EQ(control->GetCaret(), 6);
+    EXPECT_EQ(control->GetCaretRect().left, 36);
+    EXPECT_EQ(control->GetCaretRect().top, 0);
+    control->SetSelection(8, 8);
+    control->KeyDown(Key(ZEditControl::kKeyHome));
+    EXPECT_EQ(control->GetCaret(), 6);
+    EXPECT_EQ(control->GetCaretRect().left, 0);
+    EXPECT_EQ(control->GetCaretRect().top, 10);
     delete control;
 }
 
