@@ -157,7 +157,7 @@ void ZEditControl::SetText(ZString* text, ZRedraw redraw) {
             text->Append('>');
         }
     }
-    selStart_ = selEnd_ = anchor_ = 0;
+    selStart_ = selEnd_ = 0;
     movingEnd_ = MovingEnd::kEnd;
     caretAfter_ = false;
     goalX_ = 0;
@@ -411,9 +411,6 @@ bool ZEditControl::KeyDown(const ZKeyEvent& event) {
     if (!edit.handled) {
         return false;
     }
-    if (movingEnd_ == MovingEnd::kNone) {
-        movingEnd_ = MovingEnd::kEnd;
-    }
     ShowCaretNow();
     ScrollToCaret();
     RedrawFrame();
@@ -542,7 +539,7 @@ void ZEditControl::MoveCaret(int32_t offset, bool extend, bool after) {
     offset = Snap(offset);
     caretAfter_ = after;
     if (!extend) {
-        selStart_ = selEnd_ = anchor_ = offset;
+        selStart_ = selEnd_ = offset;
         movingEnd_ = MovingEnd::kEnd;
         return;
     }
@@ -557,7 +554,6 @@ void ZEditControl::SetSelection(int32_t start, int32_t end) {
     end = Snap(end);
     selStart_ = std::min(start, end);
     selEnd_ = std::max(start, end);
-    anchor_ = selStart_;
     movingEnd_ = MovingEnd::kEnd;
     caretAfter_ = false;
     RememberGoal();

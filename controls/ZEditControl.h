@@ -35,7 +35,7 @@ class ZEditControl : public ZHTMLTextControl {
     };
 
     // Which end of the selection follows Shift-movement.
-    enum class MovingEnd { kNone, kStart, kEnd };
+    enum class MovingEnd { kStart, kEnd };
 
     // Flips its control's caret when the blink interval has passed. It reads the tick count itself:
     // the count a manager hands to Run numbers passes, it is not a time.
@@ -152,7 +152,6 @@ class ZEditControl : public ZHTMLTextControl {
 
     int32_t selStart_ = 0;
     int32_t selEnd_ = 0;
-    int32_t anchor_ = 0;  // where a mouse selection started
     MovingEnd movingEnd_ = MovingEnd::kEnd;
     bool caretAfter_ = false;  // see Stop::after
     int32_t goalX_ = 0;        // the x Up and Down keep to
