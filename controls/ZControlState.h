@@ -8,6 +8,7 @@
 
 #include "core/ZRect.h"
 
+class ZEditControl;
 class ZGraphicObject;
 class ZPanel;
 class ZPanelHost;
@@ -37,6 +38,7 @@ class ZIdPool {
 
 struct ZControlState {
     ZGraphicObject* focused = nullptr;
+    ZEditControl* editFocus = nullptr;  // the edit control that typing goes to
     ZGraphicObject* capture = nullptr;  // receives the mouse first while a drag lasts
     ZGraphicObject* dragged = nullptr;
     ZPoint dragOffset;                  // the dragged object's position minus the pointer's
