@@ -374,8 +374,9 @@ Canvas LoopFrame(int k) {
         float v = std::sin(x / 23 + t) + std::sin(y / 17 - t) + std::sin((x + y) / 31 + 2 * t) +
                   std::sin(std::hypot(x - 125, y - 110) / 13 - t);
         float a = kPi * v / 2;
-        return Rgb{0.5f + 0.45f * std::sin(a), 0.5f + 0.45f * std::sin(a + 2.1f),
-                   0.55f + 0.4f * std::sin(a + 4.2f)};
+        // Calm blues and teals with a warm glow where the waves meet.
+        Rgb sea = Mix(Rgb8(20, 40, 110), Rgb8(80, 200, 215), 0.5f + 0.5f * std::sin(a));
+        return Mix(sea, Rgb8(250, 190, 120), 0.4f * Clamp01(std::cos(a * 0.5f + 1)));
     });
     return c;
 }

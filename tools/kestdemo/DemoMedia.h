@@ -18,7 +18,7 @@ struct Item {
 };
 
 // The caption font's pixel size.
-constexpr int kCaptionFontSize = 14;
+constexpr int kCaptionFontSize = 16;
 
 // Every item, in id order ("RAX " before "FONT" under the font's id). False with a reason when the
 // caption font cannot be opened.
