@@ -584,6 +584,13 @@ bool RenderItems(std::vector<Item>& items, std::string& error) {
 }
 
 bool WriteContainer(const std::string& path, std::string& error) {
+    // A missing output folder is reported before the few seconds of rendering.
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+        error = "cannot write " + path + ": " + folder.string() + " is not a folder";
+        return false;
+    }
     std::vector<Item> items;
     if (!RenderItems(items, error)) {
         return false;
