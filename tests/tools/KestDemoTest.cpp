@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,8 +57,8 @@ class KestDemoTest : public testsupport::ProcessStateTest {
         InstallImageReaders();
         ZFont::DestroyAllFonts();
         ASSERT_EQ(result_.status, 0) << result_.err;
-        ZFileSpec spec(ContainerPath().c_str());
-        ASSERT_TRUE(gMediaServer->OpenContainer(spec, false));
+        ZFileSpec file(ContainerPath().c_str());
+        ASSERT_TRUE(gMediaServer->OpenContainer(file, false));
     }
     void TearDown() override {
         ZFont::DestroyAllFonts();
@@ -145,6 +147,23 @@ TEST_F(KestDemoTest, CaptionsFitTwoLinesOfTheCaptionBoxInThePictureFont) {
             }
             EXPECT_LE(lines, 2) << text.GetText();
         }
+    }
+}
+
+// A second rendering gives the very bytes the container holds: no clock, no unseeded randomness.
+TEST_F(KestDemoTest, RenderingIsDeterministicAndPackedUnchanged) {
+    std::vector<demo::Item> items;
+    std::string error;
+    ASSERT_TRUE(demo::RenderItems(items, error)) << error;
+    std::ifstream in(ContainerPath(), std::ios::binary);
+    std::string container((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<ZMediaEntry>& directory = gMediaServer->GetDirectory();
+    ASSERT_EQ(items.size(), directory.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].id, directory[i].id);
+        EXPECT_EQ(items[i].type, TypeCodeText(directory[i].type));
+        EXPECT_TRUE(container.compare(directory[i].offset, directory[i].size, items[i].bytes) == 0)
+            << items[i].id;
     }
 }
 
