@@ -151,6 +151,28 @@ struct Decompressor {
 
 }  // namespace
 
+bool ReadHeaderInfo(const Bytes& jpeg, HeaderInfo& out) {
+    Decompressor d(jpeg);
+    if (setjmp(d.error.jump) != 0) {
+        return false;
+    }
+    jpeg_read_header(&d.info, TRUE);
+    out = HeaderInfo{int32_t(d.info.image_width),
+                     int32_t(d.info.image_height),
+                     d.info.num_components,
+                     d.info.comp_info[0].h_samp_factor,
+                     d.info.comp_info[0].v_samp_factor,
+                     {},
+                     d.info.num_components > 1 ? d.info.comp_info[1].quant_tbl_no : -1,
+                     int32_t(d.info.restart_interval),
+                     d.info.progressive_mode != FALSE,
+                     d.info.arith_code != FALSE};
+    for (int32_t c = 0; c < d.info.num_components; ++c) {
+        out.ids.push_back(char(d.info.comp_info[c].component_id));
+    }
+    return true;
+}
+
 bool ReadCoefficients(const Bytes& jpeg, Coefficients& out) {
     Decompressor d(jpeg);
     if (setjmp(d.error.jump) != 0) {

@@ -53,6 +53,21 @@ struct Coefficients {
 // False when libjpeg-turbo rejects the data.
 bool ReadCoefficients(const Bytes& jpeg, Coefficients& out);
 
+// The frame and coding choices libjpeg-turbo reads from a file's headers.
+struct HeaderInfo {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t components = 0;
+    int32_t lumaH = 0;  // the first component's sampling factors
+    int32_t lumaV = 0;
+    std::string ids;                // one byte per component
+    int32_t chromaQuantTable = -1;  // the second component's table, -1 without one
+    int32_t restartInterval = 0;
+    bool progressive = false;
+    bool arithmetic = false;
+};
+bool ReadHeaderInfo(const Bytes& jpeg, HeaderInfo& out);
+
 // libjpeg-turbo's float-DCT decode to R, G, B (or grey) samples.
 bool DecodeFloat(const Bytes& jpeg, Picture& out);
 // Its float-DCT decode to the stored planes (chroma not widened).
