@@ -21,6 +21,7 @@
 #include "imaging/ZJPEGImageReader.h"
 #include "media/ZFile.h"
 #include "platform/File.h"
+#include "tools/itemwriter/ItemWriter.h"
 
 namespace {
 
@@ -49,31 +50,10 @@ std::vector<uint8_t> PhotoLike() {
 }
 
 std::vector<uint8_t> Encode(const std::vector<uint8_t>& rgb, bool subsampled) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = kWidth;
-    info.image_height = kHeight;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    info.comp_info[0].h_samp_factor = subsampled ? 2 : 1;
-    info.comp_info[0].v_samp_factor = subsampled ? 2 : 1;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(rgb.data()) + size_t(info.next_scanline) * kWidth * 3;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    free(buffer);
-    return out;
+    itemwriter::JpegOptions options;
+    options.sampling = subsampled ? itemwriter::JpegSampling::k420 : itemwriter::JpegSampling::k444;
+    std::string jpeg = itemwriter::WriteJpeg(kWidth, kHeight, 3, rgb.data(), options);
+    return std::vector<uint8_t>(jpeg.begin(), jpeg.end());
 }
 
 struct Files {

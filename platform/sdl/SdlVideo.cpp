@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/Clock.h"
@@ -365,6 +366,16 @@ std::unique_ptr<VideoBackend> CreateSdl(const VideoOptions&, std::string& error)
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
+        SDL_Quit();
+        return nullptr;
+    }
+    // Without a reachable display SDL quietly falls back to a driver that shows nothing; a show nobody
+    // can see (and no key can end) is worse than a clear error. Asking for such a driver by name is fine.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver != nullptr && (asked == nullptr || asked[0] == 0) &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        error = "no display is reachable (check DISPLAY or WAYLAND_DISPLAY, or use --video=headless)";
         SDL_Quit();
         return nullptr;
     }

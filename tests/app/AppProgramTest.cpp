@@ -1,6 +1,7 @@
 // The kestapp program as a user runs it: exit statuses, messages, help, and the single-instance rule.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "media/MsfFormat.h"
 #include "platform/InstanceLock.h"
 #include "tests/support/ContainerBuilder.h"
 
@@ -22,9 +24,49 @@ struct Result {
     std::string output;  // stdout and stderr together
 };
 
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// The built program without the media container the build appends to it, so that the tests choose the
+// container (or none). Made once per test program.
+const std::vector<uint8_t>& BareProgramBytes() {
+    static const std::vector<uint8_t> bare = [] {
+        std::vector<uint8_t> bytes = ReadBytes(KESTAPP_PATH);
+        int64_t base = 0, length = 0;
+        if (bytes.size() >= msf::kTrailerSize &&
+            msf::LocateAppended(int64_t(bytes.size()), bytes.data() + bytes.size() - msf::kTrailerSize,
+                                msf::kTrailerSize, base, length)) {
+            bytes.resize(size_t(base));
+        }
+        return bytes;
+    }();
+    return bare;
+}
+
+// In a folder of its own, under its own name, as messages and --version quote it.
+const std::string& BareProgram() {
+    static const std::string path = [] {
+        static const fs::path folder =
+            fs::temp_directory_path() / ("kestapp-bare-" + std::to_string(getpid()));
+        fs::create_directories(folder);
+        WriteBytes(folder / "kestapp", BareProgramBytes());
+        fs::permissions(folder / "kestapp", fs::perms::owner_all);
+        std::atexit([] { fs::remove_all(folder); });
+        return (folder / "kestapp").string();
+    }();
+    return path;
+}
+
 // Runs kestapp (or another copy of it) in runtime, with runtime as its lock and configuration directory.
 Result RunKestapp(const std::string& args, const fs::path& runtime,
-                  const std::string& program = KESTAPP_PATH) {
+                  const std::string& program = BareProgram()) {
     std::string command = "cd '" + runtime.string() + "' && XDG_RUNTIME_DIR='" + runtime.string() +
                           "' XDG_CONFIG_HOME='" + runtime.string() + "' DISPLAY= WAYLAND_DISPLAY= '" +
                           program + "' " + args + " 2>&1";
@@ -41,16 +83,6 @@ Result RunKestapp(const std::string& args, const fs::path& runtime,
     int status = pclose(pipe);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::vector<uint8_t> SmallContainer() {
@@ -152,7 +184,7 @@ TEST_F(AppProgram, AContainerNamedByTheProfileFileIsFound) {
 }
 
 TEST_F(AppProgram, TheAppendedContainerComesFirstAndAFalseTrailerFallsBackToTheProfile) {
-    std::vector<uint8_t> program = ReadBytes(KESTAPP_PATH);
+    const std::vector<uint8_t>& program = BareProgramBytes();
     ASSERT_FALSE(program.empty());
     const fs::path appended = runtime_ / "kestapp-appended";
     WriteBytes(appended, testsupport::AppendContainer(program, SmallContainer()));
@@ -176,4 +208,14 @@ TEST_F(AppProgram, TheAppendedContainerComesFirstAndAFalseTrailerFallsBackToTheP
     std::ofstream(runtime_ / "kestapp.ini")
         << "[Paths]\nMediaPath=" << (runtime_ / "media").string() << "/\n";
     EXPECT_EQ(RunKestapp("--video=headless /c", runtime_, fakeProgram.string()).status, 0);
+}
+
+TEST_F(AppProgram, TheBuiltProgramCarriesItsMediaAndACopyKeepsThem) {
+    const fs::path copy = runtime_ / "kestapp-copy";
+    fs::copy_file(KESTAPP_PATH, copy);
+    for (const std::string& program : {std::string(KESTAPP_PATH), copy.string()}) {
+        Result configure = RunKestapp("--video=headless /c", runtime_, program);  // no profile, no files
+        EXPECT_EQ(configure.status, 0) << program;
+        EXPECT_EQ(configure.output, "KestApp: This screensaver has no settings.\n") << program;
+    }
 }

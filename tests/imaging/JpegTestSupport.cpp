@@ -12,6 +12,7 @@
 #include "imaging/ZJPEGImageReader.h"
 #include "media/ZFile.h"
 #include "platform/File.h"
+#include "tools/itemwriter/ItemWriter.h"
 
 namespace jpegtest {
 namespace {
@@ -59,78 +60,22 @@ Picture PhotoLike(int32_t width, int32_t height, int32_t channels, uint32_t seed
 }
 
 Bytes Encode(const Picture& picture, const EncodeOptions& options) {
-    jpeg_compress_struct info;
-    ErrorManager error;
-    info.err = jpeg_std_error(&error.base);
-    error.base.error_exit = ExitByJump;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    if (setjmp(error.jump) != 0) {
-        jpeg_destroy_compress(&info);
-        free(buffer);
-        return {};
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(picture.width);
-    info.image_height = JDIMENSION(picture.height);
-    info.input_components = options.cmyk ? 4 : picture.channels;
-    info.in_color_space = options.cmyk ? JCS_CMYK : (picture.channels == 3 ? JCS_RGB : JCS_GRAYSCALE);
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, options.quality, TRUE);
-    if (picture.channels == 3 && !options.cmyk) {
-        int32_t h = options.sampling == Sampling::k444 ? 1 : 2;
-        int32_t v = options.sampling == Sampling::k420 ? 2 : 1;
-        info.comp_info[0].h_samp_factor = h;
-        info.comp_info[0].v_samp_factor = v;
-        for (int32_t c = 1; c < 3; ++c) {
-            info.comp_info[c].h_samp_factor = 1;
-            info.comp_info[c].v_samp_factor = 1;
-            info.comp_info[c].quant_tbl_no = options.chromaQuantTable;
-        }
-        if (options.chromaQuantTable > 1) {
-            unsigned int table[64];
-            for (int32_t i = 0; i < 64; ++i) {
-                table[i] = unsigned(4 + i / 2);
-            }
-            jpeg_add_quant_table(&info, options.chromaQuantTable, table, 100, TRUE);
-        }
-    }
-    if (options.sampling == Sampling::kGreyTwoByTwo && picture.channels == 1) {
-        info.comp_info[0].h_samp_factor = 2;
-        info.comp_info[0].v_samp_factor = 2;
-    }
+    itemwriter::JpegOptions settings;
+    settings.quality = options.quality;
+    settings.sampling = options.sampling;
+    settings.restartInterval = options.restartInterval;
+    settings.optimize = options.optimize;
+    settings.progressive = options.progressive;
+    settings.arithmetic = options.arithmetic;
+    settings.cmyk = options.cmyk;
     if (options.componentIds != nullptr) {
-        for (int32_t c = 0; c < info.num_components; ++c) {
-            info.comp_info[c].component_id = options.componentIds[c];
-        }
+        // Counted, not terminated: ids may be zero.
+        settings.componentIds.assign(options.componentIds, size_t(options.cmyk ? 4 : picture.channels));
     }
-    info.restart_interval = JDIMENSION(options.restartInterval);
-    info.optimize_coding = options.optimize ? TRUE : FALSE;
-    info.arith_code = options.arithmetic ? TRUE : FALSE;
-    if (options.progressive) {
-        jpeg_simple_progression(&info);
-    }
-    jpeg_start_compress(&info, TRUE);
-    int32_t channels = options.cmyk ? 4 : picture.channels;
-    Bytes row(size_t(picture.width) * size_t(channels));
-    while (info.next_scanline < info.image_height) {
-        const uint8_t* source = picture.samples.data() +
-                                size_t(info.next_scanline) * size_t(picture.width) * size_t(picture.channels);
-        for (int32_t x = 0; x < picture.width; ++x) {
-            for (int32_t c = 0; c < channels; ++c) {
-                row[size_t(x * channels + c)] =
-                    source[x * picture.channels + std::min(c, picture.channels - 1)];
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    free(buffer);
-    return out;
+    settings.chromaQuantTable = options.chromaQuantTable;
+    std::string jpeg = itemwriter::WriteJpeg(picture.width, picture.height, picture.channels,
+                                             picture.samples.data(), settings);
+    return Bytes(jpeg.begin(), jpeg.end());
 }
 
 namespace {
@@ -150,6 +95,28 @@ struct Decompressor {
 };
 
 }  // namespace
+
+bool ReadHeaderInfo(const Bytes& jpeg, HeaderInfo& out) {
+    Decompressor d(jpeg);
+    if (setjmp(d.error.jump) != 0) {
+        return false;
+    }
+    jpeg_read_header(&d.info, TRUE);
+    out = HeaderInfo{int32_t(d.info.image_width),
+                     int32_t(d.info.image_height),
+                     d.info.num_components,
+                     d.info.comp_info[0].h_samp_factor,
+                     d.info.comp_info[0].v_samp_factor,
+                     {},
+                     d.info.num_components > 1 ? d.info.comp_info[1].quant_tbl_no : -1,
+                     int32_t(d.info.restart_interval),
+                     d.info.progressive_mode != FALSE,
+                     d.info.arith_code != FALSE};
+    for (int32_t c = 0; c < d.info.num_components; ++c) {
+        out.ids.push_back(char(d.info.comp_info[c].component_id));
+    }
+    return true;
+}
 
 bool ReadCoefficients(const Bytes& jpeg, Coefficients& out) {
     Decompressor d(jpeg);

@@ -1,5 +1,6 @@
-// Shared by the JPEG tests: photo-like pictures made on the fly, libjpeg-turbo as encoder and as the
-// reference decoder, small JPEG files written by hand, and our reader run over bytes in memory.
+// Shared by the JPEG tests: photo-like pictures made on the fly, libjpeg-turbo as encoder (through the
+// item writer) and as the reference decoder, small JPEG files written by hand, and our reader run over bytes
+// in memory.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "graphics/ZOffscreen.h"
+#include "tools/itemwriter/ItemWriter.h"
 
 namespace jpegtest {
 
@@ -24,8 +26,9 @@ struct Picture {
 // Smooth gradients, a few hard edges and some grain, the same for the same seed.
 Picture PhotoLike(int32_t width, int32_t height, int32_t channels, uint32_t seed);
 
-enum class Sampling { k444, k420, k422, kGreyTwoByTwo };
+using Sampling = itemwriter::JpegSampling;
 
+// itemwriter::JpegOptions in the short form the test tables use.
 struct EncodeOptions {
     int32_t quality = 85;
     Sampling sampling = Sampling::k420;
@@ -38,6 +41,7 @@ struct EncodeOptions {
     int32_t chromaQuantTable = 1;        // the table number the chroma components use
 };
 
+// itemwriter::WriteJpeg over a picture; empty when it refuses the options.
 Bytes Encode(const Picture& picture, const EncodeOptions& options);
 
 // libjpeg-turbo's quantised coefficients: per component, rows of blocks of 64 in natural order.
@@ -52,6 +56,21 @@ struct Coefficients {
 };
 // False when libjpeg-turbo rejects the data.
 bool ReadCoefficients(const Bytes& jpeg, Coefficients& out);
+
+// The frame and coding choices libjpeg-turbo reads from a file's headers.
+struct HeaderInfo {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t components = 0;
+    int32_t lumaH = 0;  // the first component's sampling factors
+    int32_t lumaV = 0;
+    std::string ids;                // one byte per component
+    int32_t chromaQuantTable = -1;  // the second component's table, -1 without one
+    int32_t restartInterval = 0;
+    bool progressive = false;
+    bool arithmetic = false;
+};
+bool ReadHeaderInfo(const Bytes& jpeg, HeaderInfo& out);
 
 // libjpeg-turbo's float-DCT decode to R, G, B (or grey) samples.
 bool DecodeFloat(const Bytes& jpeg, Picture& out);

@@ -1,6 +1,7 @@
 // The demo media tool: the container it writes holds every item of the show under its id and type, and
 // the framework's own readers load each one at its size.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -42,8 +43,10 @@ const Range kItems[] = {
     {2716, 2747, "JPEG", 100, 100}, {2800, 2800, "JPEG", 160, 22},  {2900, 2900, "JPEG", 160, 22},
 };
 
+// One file per process: test programs of other build trees may run at the same time.
 std::string ContainerPath() {
-    return (std::filesystem::temp_directory_path() / "kestdemo-test.msf").string();
+    return (std::filesystem::temp_directory_path() / ("kestdemo-test-" + std::to_string(getpid()) + ".msf"))
+        .string();
 }
 
 class KestDemoTest : public testsupport::ProcessStateTest {

@@ -1,6 +1,6 @@
 // Writes the framework's own item formats: "RIX " frame images, "RAX " alpha planes, "RCX " colour
-// tables and "FONT" / "RDX " font metrics, as the readers expect them (little-endian). The tests build their
-// containers with it, and so does the demo media tool.
+// tables and "FONT" / "RDX " font metrics, as the readers expect them (little-endian), and "JPEG" items
+// through libjpeg-turbo. The tests build their containers with it, and so does the demo media tool.
 #pragma once
 
 #include <cstdint>
@@ -51,5 +51,30 @@ std::string WriteFont(int16_t ascent, int16_t descent, const uint8_t widths[256]
                       int16_t style);
 // An "RDX " item: the same without the name and style.
 std::string WriteRdx(int16_t ascent, int16_t descent, const uint8_t widths[256]);
+
+// How the luma factors relate to the chroma components of a colour JPEG (kGreyTwoByTwo: as k420). A grey
+// image ignores it, except kGreyTwoByTwo: its one component is declared 2 x 2 (the same samples, another
+// MCU layout).
+enum class JpegSampling { k444, k420, k422, kGreyTwoByTwo };
+
+struct JpegOptions {
+    int32_t quality = 85;
+    JpegSampling sampling = JpegSampling::k420;
+    int32_t restartInterval = 0;  // MCUs between restart markers; 0: none
+    bool optimize = false;        // Huffman tables fitted to the image instead of the standard ones
+    bool progressive = false;
+    bool arithmetic = false;
+    // Four components C, M, Y, K, filled from the samples' channels in order, the last one repeated.
+    bool cmyk = false;
+    // One id byte per component instead of 1, 2, 3 (4); empty keeps those.
+    std::string componentIds;
+    // The table number the chroma components use; above 1 a flat table of its own is added.
+    int32_t chromaQuantTable = 1;
+};
+
+// A JPEG file of width x height interleaved samples, channels 3 (R, G, B) or 1 (grey), top row first.
+// Empty when the options or the size are refused.
+std::string WriteJpeg(int32_t width, int32_t height, int32_t channels, const uint8_t* samples,
+                      const JpegOptions& options);
 
 }  // namespace itemwriter

@@ -1,11 +1,9 @@
 #include "tools/kestdemo/DemoDraw.h"
 
-#include <jpeglib.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+
+#include "tools/itemwriter/ItemWriter.h"
 
 namespace demo {
 
@@ -161,29 +159,9 @@ std::vector<Point> Star(float cx, float cy, float outer, float inner, int n, flo
 
 std::string EncodeJpeg(const Canvas& c, int quality) {
     std::vector<uint8_t> rgb = c.RgbBytes();
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(c.Width());
-    info.image_height = JDIMENSION(c.Height());
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = &rgb[size_t(info.next_scanline) * size_t(c.Width()) * 3];
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string out(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    return out;
+    itemwriter::JpegOptions options;
+    options.quality = quality;
+    return itemwriter::WriteJpeg(c.Width(), c.Height(), 3, rgb.data(), options);
 }
 
 }  // namespace demo
