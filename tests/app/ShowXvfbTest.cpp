@@ -310,7 +310,10 @@ TEST_F(ShowXvfb, ShowsTheScenePopsTheBubbleClickedOnAndEndsOnAKey) {
         WritePng(kept, Grab(x_, window));
         fs::copy_file(snapshot, fs::temp_directory_path() / "kest-show-reference.png",
                       fs::copy_options::overwrite_existing);
-        ADD_FAILURE() << "the window is in " << kept << ", the reference beside it";
+        XWindowAttributes a{};
+        XGetWindowAttributes(x_, window, &a);
+        ADD_FAILURE() << "the window, " << a.width << "x" << a.height << " at (" << a.x << "," << a.y
+                      << ") on the 1024x768 screen, is in " << kept << ", the reference beside it";
     }
 
     // A click pops the bubble: the burst plays and the photograph under it shows.
