@@ -200,7 +200,6 @@ class Program {
         }
         return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
     }
-    pid_t Pid() const { return pid_; }
     std::string Errors() const {
         std::ifstream in(errors_);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
