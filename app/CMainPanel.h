@@ -47,7 +47,7 @@ class CMainPanel : public ZPanel, public ZTask {
     static constexpr uint32_t kQuietTime = 10000;
     static constexpr uint32_t kTileTime = 5000;
 
-    // The panel of the program's current mode, in the root task manager of the running application.
+    // Draws the photo set. The mosaic task joins manager (null: none), inactive in preview mode.
     CMainPanel(bool preview, ZTaskManager* manager);
     ~CMainPanel() override;
 
