@@ -1,8 +1,9 @@
 #include "app/CMainPanel.h"
 
+#include <utility>
+
 #include "app/CAnimatingPicture.h"
 #include "app/CProjectApplication.h"
-#include "app/ZMainWindow.h"
 #include "controls/ZAnimatingPictureControl.h"
 #include "controls/ZEditControl.h"
 #include "controls/ZFont.h"
