@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "app/CMainPanel.h"
 #include "app/CMainWindow.h"
 #include "app/ZSettingsFile.h"
 #include "media/ZMediaServer.h"
@@ -98,6 +99,8 @@ bool CProjectApplication::Initialize() {
         }
         return false;
     }
+    // The scene's class, for the main window to open; a factory that knows the class keeps its own.
+    CMainPanel::Install();
     CreateLookupTableManager();
     ZDisplaySetUp setUp;
     setUp.colorTableId = 100;  // the container holds no such table, so none is installed

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/CMainPanel.h"
 #include "app/CMainWindow.h"
 #include "app/CProjectApplication.h"
 #include "app/ZSettingsFile.h"
-#include "controls/ZPanel.h"
 #include "core/LinkEvents.h"
 #include "core/ZFactory.h"
 #include "graphics/ZOffscreen.h"
@@ -192,15 +192,15 @@ TEST_F(AppTest, SaverModeOpensTheCentredWindowAndTheStartMessageChecksTheDisplay
         ASSERT_TRUE(platform::TakeMessage(m));
         EXPECT_EQ(m.message, platform::kMsgQuit);
     }
+    // With the scene installed as the program installs it, the show goes on, even without its media.
     ZFactory factory;
     ZFactory* previous = ZFactory::SetFactory(&factory);
-    ZClassDescriptor scene(CMainWindow::kScenePanelClass, 1, nullptr,
-                           [](void*, ZTLink*) -> ZPropertyHolder* { return new ZPanel; });
+    CMainPanel::Install(&factory);
     window->SendMessage(platform::kMsgStart);
     ZFactory::SetFactory(previous);
     EXPECT_EQ(Alerts().size(), 1u);
     EXPECT_FALSE(platform::HasMessage());  // display large enough: the show goes on
-    EXPECT_NE(window->FindPanel(CMainWindow::kScenePanelId), nullptr);
+    EXPECT_NE(dynamic_cast<CMainPanel*>(window->FindPanel(CMainWindow::kScenePanelId)), nullptr);
 
     // The system's request to start a screensaver is dropped while the window exists.
     EXPECT_EQ(window->SendMessage(platform::kMsgSysCommand, platform::kSysCommandScreenSave), 0);

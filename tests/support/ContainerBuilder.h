@@ -1,19 +1,15 @@
-// Builds media containers in memory for tests: items in id order behind a sorted directory.
+// Builds media containers in memory for tests, through the writer the tools use.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "media/MsfWriter.h"
+
 namespace testsupport {
 
-struct Item {
-    uint16_t id;
-    std::string type;  // four characters
-    std::string name;  // at most 8
-    std::string bytes;
-};
+using Item = msf::Item;
 
 inline void PutU16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
     out[at] = uint8_t(v);
@@ -26,25 +22,11 @@ inline void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     }
 }
 
-// Items must be given in id order.
+// The items in the order given, so a test may write an unsorted directory on purpose; empty when the
+// writer refuses them.
 inline std::vector<uint8_t> BuildContainer(const std::vector<Item>& items) {
-    size_t dirEnd = 8 + 22 * items.size();
-    std::vector<uint8_t> out(dirEnd, 0);
-    PutU16(out, 0, 5);
-    PutU16(out, 2, uint16_t(items.size()));
-    size_t offset = dirEnd;
-    for (size_t i = 0; i < items.size(); ++i) {
-        size_t at = 8 + 22 * i;
-        PutU16(out, at, items[i].id);
-        std::memcpy(&out[at + 2], items[i].type.data(), 4);
-        std::memcpy(&out[at + 6], items[i].name.data(), std::min<size_t>(items[i].name.size(), 8));
-        PutU32(out, at + 14, uint32_t(offset));
-        PutU32(out, at + 18, uint32_t(items[i].bytes.size()));
-        offset += items[i].bytes.size();
-    }
-    for (const Item& item : items) {
-        out.insert(out.end(), item.bytes.begin(), item.bytes.end());
-    }
+    std::vector<uint8_t> out;
+    msf::WriteContainer(items, out);
     return out;
 }
 

@@ -1,19 +1,16 @@
 #include "tools/kestdemo/DemoMedia.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 
+#include "media/MsfWriter.h"
 #include "platform/Font.h"
 #include "tools/itemwriter/ItemWriter.h"
 #include "tools/kestdemo/DemoDraw.h"
-#include "tools/kestmsf/MsfTool.h"
 
 namespace demo {
 
@@ -579,7 +576,12 @@ bool RenderItems(std::vector<Item>& items, std::string& error) {
         return false;
     }
     items.push_back({2900, "JPEG", "logo", logo});
-    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.id < b.id; });
+    size_t first = 0, second = 0;
+    if (!msf::SortById(items, first, second)) {
+        error = "item " + std::to_string(items[second].id) + " of type \"" + items[second].type +
+                "\" is rendered twice";
+        return false;
+    }
     return true;
 }
 
@@ -595,28 +597,23 @@ bool WriteContainer(const std::string& path, std::string& error) {
     if (!RenderItems(items, error)) {
         return false;
     }
-    // The items go through kestmsf's packing: one file per item and a manifest, in a scratch folder.
-    std::string scratch = (std::filesystem::temp_directory_path() / "kestdemo.XXXXXX").string();
-    if (!mkdtemp(scratch.data())) {
-        error = "cannot make a scratch folder in " + std::filesystem::temp_directory_path().string();
+    std::vector<uint8_t> container;
+    if (msf::WriteContainer(items, container) != msf::WriteResult::kOk) {
+        error = "the rendered items do not fit in a container";
         return false;
     }
-    std::ofstream manifest(scratch + "/manifest");
-    for (size_t i = 0; i < items.size(); ++i) {
-        std::string file = std::to_string(i) + ".item";
-        std::ofstream(scratch + "/" + file, std::ios::binary) << items[i].bytes;
-        manifest << items[i].id << " \"" << items[i].type << "\" " << items[i].name << " " << file << "\n";
+    // Written beside path and renamed into place, so a failed run never leaves a partial container for the
+    // build to take as fresh.
+    std::string temporary = path + ".kestdemo-tmp";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(container.data()), std::streamsize(container.size()));
+    out.close();
+    if (out) {
+        std::filesystem::rename(temporary, path, ec);
     }
-    manifest.close();
-    std::ostringstream out, err;
-    int status = msftool::Run({"pack", scratch + "/manifest", "-o", path}, out, err);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-    if (status != 0 || !manifest) {
-        error = err.str().empty() ? "cannot write the items to " + scratch : err.str();
-        while (!error.empty() && error.back() == '\n') {
-            error.pop_back();
-        }
+    if (!out || ec) {
+        std::filesystem::remove(temporary, ec);
+        error = "cannot write " + path;
         return false;
     }
     return true;

@@ -1,6 +1,6 @@
 // The demo media: every item of the show's container rendered procedurally (photographs, the looping
 // animation, ring ripples, the bubble and its burst, captions, the caption font, preview, mosaic tiles and
-// logos), and the kestdemo command that packs them into a container. The same run gives the same bytes.
+// logos), and the kestdemo command that writes them as a container. The same run gives the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "media/MsfWriter.h"
+
 namespace demo {
 
-struct Item {
-    uint16_t id;
-    std::string type;  // four characters
-    std::string name;  // at most 8
-    std::string bytes;
-};
+// The shared item of the container writer, under the name the demo's callers know.
+using Item = msf::Item;
 
 // The caption font's pixel size.
 constexpr int kCaptionFontSize = 16;
@@ -23,7 +21,7 @@ constexpr int kCaptionFontSize = 16;
 // Every item, in id order ("RAX " before "FONT" under the font's id). False with a reason when the
 // caption font cannot be opened.
 bool RenderItems(std::vector<Item>& items, std::string& error);
-// Renders the items and packs them into a container file at path.
+// Renders the items and writes them as a container file at path.
 bool WriteContainer(const std::string& path, std::string& error);
 // kestdemo's command line (without the program name): -o OUT.MSF or --help. Returns the exit status.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

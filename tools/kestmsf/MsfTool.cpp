@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "media/MsfFormat.h"
+#include "media/MsfWriter.h"
 #include "media/ZMediaServer.h"
 
 namespace msftool {
@@ -180,10 +180,9 @@ int Extract(const Arguments& a, std::ostream&, std::ostream& err) {
 
 // One manifest line: ID TYPE NAME PATH.
 struct ManifestItem {
-    ZMediaEntry entry;
+    msf::Item item;
     std::string path;
     int line = 0;
-    std::vector<uint8_t> bytes;
 };
 
 // The next token of a line: a run of non-blanks, or a double-quoted text.
@@ -223,19 +222,20 @@ bool ParseManifestLine(const std::string& line, ManifestItem& item, std::string&
         error = "unexpected text after the path (quote a path that holds spaces)";
         return false;
     }
-    if (!ParseId(id, item.entry.id)) {
+    if (!ParseId(id, item.item.id)) {
         error = "bad item id '" + id + "': expected 0 to 65535";
         return false;
     }
-    if (!ParseTypeCode(type, item.entry.type)) {
+    if (type.size() != 4) {
         error = "bad type '" + type + "': expected four characters (quote one with a space: \"RIX \")";
         return false;
     }
-    if (name.size() > sizeof item.entry.name) {
+    if (name.size() > sizeof ZMediaEntry::name) {
         error = "name '" + name + "' is longer than 8 bytes";
         return false;
     }
-    std::memcpy(item.entry.name, name.data(), name.size());
+    item.item.type = type;
+    item.item.name = name;
     item.path = path;
     return true;
 }
@@ -270,10 +270,12 @@ bool ReadManifest(const std::string& manifestPath, std::vector<ManifestItem>& it
         if (item.path[0] != '/') {
             item.path = folder + item.path;
         }
-        if (!ReadWholeFile(item.path, item.bytes, reason)) {
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(item.path, bytes, reason)) {
             error = manifestPath + ":" + std::to_string(number) + ": " + reason;
             return false;
         }
+        item.item.bytes.assign(bytes.begin(), bytes.end());
         items.push_back(std::move(item));
     }
     return true;
@@ -288,42 +290,32 @@ int Pack(const Arguments& a, std::ostream&, std::ostream& err) {
     if (!ReadManifest(a.positional[0], items, error)) {
         return Fail(err, error);
     }
-    if (items.empty()) {
-        return Fail(err, a.positional[0] + ": no items (a container needs at least one)");
-    }
-    if (items.size() > 32767) {
-        return Fail(err, a.positional[0] + ": more than 32767 items");
+    // items keeps each item's line for the messages below; its bytes move to the writer.
+    std::vector<msf::Item> sorted;
+    for (ManifestItem& item : items) {
+        sorted.push_back(std::move(item.item));
     }
     // Items are stored in id order; items of one id keep their manifest order.
-    std::stable_sort(items.begin(), items.end(),
-                     [](const ManifestItem& x, const ManifestItem& y) { return x.entry.id < y.entry.id; });
-    for (size_t i = 1; i < items.size(); ++i) {
-        for (size_t j = i; j-- > 0 && items[j].entry.id == items[i].entry.id;) {
-            if (items[j].entry.type == items[i].entry.type) {
-                return Fail(err, a.positional[0] + ":" + std::to_string(items[i].line) + ": item " +
-                                     std::to_string(items[i].entry.id) + " of type \"" +
-                                     TypeCodeText(items[i].entry.type) + "\" already stands on line " +
-                                     std::to_string(items[j].line));
-            }
-        }
+    size_t first = 0, second = 0;
+    if (!msf::SortById(sorted, first, second)) {
+        const msf::Item& twin = sorted[second];
+        return Fail(err, a.positional[0] + ":" + std::to_string(items[second].line) + ": item " +
+                             std::to_string(twin.id) + " of type \"" + twin.type +
+                             "\" already stands on line " + std::to_string(items[first].line));
     }
-    int64_t offset = msf::DirectoryEnd(int64_t(items.size()));
-    for (ManifestItem& item : items) {
-        item.entry.offset = uint32_t(offset);
-        item.entry.size = uint32_t(item.bytes.size());
-        offset += int64_t(item.bytes.size());
-        if (offset > INT32_MAX) {
+    std::vector<uint8_t> container;
+    switch (msf::WriteContainer(sorted, container)) {
+        case msf::WriteResult::kOk:
+            break;
+        case msf::WriteResult::kNoItems:
+            return Fail(err, a.positional[0] + ": no items (a container needs at least one)");
+        case msf::WriteResult::kTooManyItems:
+            return Fail(err, a.positional[0] + ": more than 32767 items");
+        case msf::WriteResult::kTooLarge:
             return Fail(err, a.positional[0] + ": the items add up to more than 2 GiB");
-        }
-    }
-    std::vector<uint8_t> container(size_t(msf::DirectoryEnd(int64_t(items.size()))));
-    msf::WriteU16(container.data(), msf::kVersion);
-    msf::WriteU16(container.data() + 2, uint16_t(items.size()));
-    for (size_t i = 0; i < items.size(); ++i) {
-        msf::WriteEntry(items[i].entry, container.data() + msf::kHeaderSize + i * msf::kEntrySize);
-    }
-    for (const ManifestItem& item : items) {
-        container.insert(container.end(), item.bytes.begin(), item.bytes.end());
+        case msf::WriteResult::kBadType:
+        case msf::WriteResult::kNameTooLong:
+            return Fail(err, a.positional[0] + ": an item's type or name does not fit its entry");
     }
     return WriteWholeFile(a.output, container, 0644, error) ? 0 : Fail(err, error);
 }
