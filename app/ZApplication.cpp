@@ -145,14 +145,20 @@ void ZApplication::Activate(bool active) {
 }
 
 void ZApplication::InstallColorTable(int32_t id) {
-    ZColorTable* table = id != 0 ? ZColorTable::CreateFromMedia(uint16_t(id)) : ZColorTable::CreateBuiltIn(0);
+    ZColorTable* table = id != 0 ? ZColorTable::CreateFromMedia(uint16_t(id)) : nullptr;
+    if (table == nullptr || table->GetCount() == 0) {
+        // Without a current table an 8-bit back buffer has no palette to draw into, and the whole show
+        // stays black: an item the container lacks gives the default table instead.
+        if (table != nullptr) {
+            table->Release();
+        }
+        table = ZColorTable::CreateBuiltIn(0);
+    }
     if (table == nullptr) {
         return;
     }
-    if (table->GetCount() > 0) {
-        SetCurrentColorTable(table);
-        ZScreenPalette::Get().RealizeCurrent();
-    }
+    SetCurrentColorTable(table);
+    ZScreenPalette::Get().RealizeCurrent();
     table->Release();
 }
 

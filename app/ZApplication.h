@@ -91,7 +91,8 @@ class ZApplication : public CWinApp {
     void SetAllowSeveralInstances(bool allow) { allowSeveralInstances_ = allow; }
 
   private:
-    // Makes the colour table item id (0: the built-in default) the current palette when it has entries.
+    // Makes the colour table item id (0: the built-in default) the current palette; an item that is
+    // missing or has no entries gives the built-in default too.
     void InstallColorTable(int32_t id);
     // Asks for the display mode, falling back to the size alone, then the depth alone; re-centres the
     // main window.

@@ -1,8 +1,8 @@
-#include "imaging/ZImageReader.h"
 
 #include <iterator>
 #include <new>
 
+#include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
 #include "imaging/ZJPEGImageReader.h"
@@ -70,7 +70,9 @@ ZOffscreen* ZImageReader::CreateOffscreen(int32_t flags, int32_t index, int32_t 
     GetBounds(bounds, index == kImageAllChained ? 0 : index);
     bounds = ZRect::FromSize(bounds.Width(), bounds.Height());
     ZColorTable* table = (flags & kLoadColorTable) != 0 ? GetColorTable(false) : nullptr;
-    int32_t depth = gForcedDepth != -1 ? gForcedDepth : depth_;
+    // Pictures are kept in the screen's format: the compositor blends only equal formats, so a 24-bit
+    // frame item would otherwise vanish on a 32-bit screen. The stored depth is converted once, here.
+    int32_t depth = gForcedDepth != -1 ? gForcedDepth : 0;
     ZOffscreen* offscreen = new (std::nothrow) ZOffscreen(bounds, depth, table);
     if (table != nullptr) {
         table->Release();
@@ -110,8 +112,13 @@ int32_t ZImageReader::ReadInto(ZOffscreen& target, int32_t flags, int32_t index,
                 return -1;
             }
             result = ReadImage(*temporary, flags, i, option);
-            current->SetTransferMode(temporary->GetTransferMode());
             temporary->CopyTo(*current, nullptr, nullptr);
+            // The converted pixels keep the decoded transfer mode and alpha plane, as a direct decode would.
+            current->SetTransferMode(temporary->GetTransferMode());
+            if (ZAlphaChannel* alpha = temporary->GetAlphaChannel()) {
+                current->SetAlphaChannel(alpha);
+                alpha->Release();
+            }
             current->SetVisible(temporary->IsVisible());
             current->SetPosition(temporary->GetPosition());
         }

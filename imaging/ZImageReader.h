@@ -34,7 +34,7 @@ class ZImageReader {
     virtual int32_t GetHeight(int32_t index);
 
     // Reads the header and makes the offscreen for image index (image 0 for all images chained) in the
-    // reader's depth, or gForcedDepth when that is set, and decodes into it. Null on any failure.
+    // screen's depth, or gForcedDepth when that is set, and decodes into it. Null on any failure.
     ZOffscreen* CreateOffscreen(int32_t flags, int32_t index, int32_t option);
     // Decodes into target, converting from the reader's depth when the target has another; for all
     // images chained, each further image gets its own offscreen linked behind the previous one.

@@ -14,6 +14,7 @@
 #include "app/ZSettingsFile.h"
 #include "core/LinkEvents.h"
 #include "core/ZFactory.h"
+#include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
@@ -306,6 +307,7 @@ TEST_F(AppTest, TheShowSetsUpTheDisplayAtEveryDepthAndPutsItBack) {
         const platform::ScreenMode start{1024, 768, depth};
         platform::Display& display = platform::Display::Get();
         display.Reset(start);
+        SetCurrentColorTable(nullptr);  // so that a table left by the last run cannot stand in for one
         const std::vector<uint32_t> colorsBefore(display.GetSystemColors(), display.GetSystemColors() + 25);
         {
             TestApplication app;
@@ -317,6 +319,14 @@ TEST_F(AppTest, TheShowSetsUpTheDisplayAtEveryDepthAndPutsItBack) {
             ASSERT_NE(window, nullptr);
             ASSERT_EQ(window->GetBackBufferCount(), 1);
             EXPECT_EQ(window->GetBackBuffer()->GetDepth(), depth == 16 ? 15 : depth);
+            // The container has no colour table item here, yet the screen gets a palette of colours to
+            // draw with: the default table, whose entry 1 is dark red.
+            ZColorTable* table = GetCurrentColorTable();
+            ASSERT_NE(table, nullptr) << depth;
+            EXPECT_EQ(table->GetCount(), 256) << depth;
+            table->Release();
+            EXPECT_EQ(std::vector<uint8_t>(display.GetPalette() + 3, display.GetPalette() + 6),
+                      (std::vector<uint8_t>{128, 0, 0}));
             // A paint reaches the screen through the back buffer.
             uint32_t presents = display.GetPresentCount();
             window->InvalidateRect(nullptr);

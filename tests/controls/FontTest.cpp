@@ -129,7 +129,8 @@ TEST_F(FontTest, PictureFontDrawsItsGlyphsFromTheStrip) {
             ZPictureFont* font = Load(type);
             ASSERT_NE(font, nullptr);
             ASSERT_TRUE(font->HasStrip());
-            ZOffscreen canvas(ZRect::FromSize(64, 12), 24, nullptr, kKindMemory);
+            // The screen's format, as the back buffer has it: pictures load in that format.
+            ZOffscreen canvas(ZRect::FromSize(64, 12), 0, nullptr, kKindMemory);
             {
                 ZGraphicDevice device(canvas);
                 const uint8_t white[3] = {255, 255, 255};

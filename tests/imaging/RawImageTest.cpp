@@ -10,6 +10,7 @@
 #include "graphics/ZPicture.h"
 #include "imaging/ZColorTableReader.h"
 #include "imaging/ZRawImageReader.h"
+#include "platform/Display.h"
 #include "tests/support/MediaPtr.h"
 #include "tests/support/ProcessState.h"
 #include "tools/itemwriter/ItemWriter.h"
@@ -337,3 +338,31 @@ TEST_F(ImagingRaw, ColourTablesReadThroughTheirReader) {
 }
 
 }  // namespace
+
+// Pictures take the screen's format, so they can be blended into a back buffer of that format whatever
+// depth the item was stored at; the item's alpha plane comes along.
+TEST_F(ImagingRaw, PicturesLoadInTheScreensFormatWithTheirAlpha) {
+    RawImage image = Image24(4, 2, 200);
+    image.alphaId = 300;
+    ASSERT_TRUE(
+        OpenContainer({Item{10, "RIX ", "image", itemwriter::WriteRix({image})},
+                       Item{300, "RAX ", "plane", itemwriter::WriteRax(4, 2, std::vector<uint8_t>(8, 63))}}));
+    for (int32_t depth : {32, 24, 16}) {
+        SCOPED_TRACE(depth);
+        platform::Display::Get().Reset(platform::ScreenMode{800, 600, depth});
+        ZPicture* picture = new ZPicture(uint16_t(10));
+        ZOffscreen* pixels = picture->GetFirstOffscreen();
+        ASSERT_NE(pixels, nullptr);
+        EXPECT_EQ(pixels->GetDepth(), depth == 16 ? 15 : depth);
+        ZAlphaChannel* alpha = pixels->GetAlphaChannel();
+        ASSERT_NE(alpha, nullptr);
+        alpha->Release();
+        // Drawn through its alpha into an offscreen of the screen's format, the picture shows.
+        ZOffscreen screen(ZRect::FromSize(4, 2), 0, nullptr, kKindMemory);
+        screen.Fill(nullptr, nullptr);
+        pixels->DrawInto(screen, nullptr, nullptr);
+        uint32_t red = (screen.ColorAt(3, 1) >> 16) & 0xFF;
+        EXPECT_GE(red, 192u);
+        picture->Release();
+    }
+}

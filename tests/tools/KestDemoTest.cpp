@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -168,6 +170,66 @@ TEST_F(KestDemoTest, RenderingIsDeterministicAndPackedUnchanged) {
         EXPECT_TRUE(container.compare(directory[i].offset, directory[i].size, items[i].bytes) == 0)
             << items[i].id;
     }
+}
+
+float Luma(const demo::Rgb& c) {
+    return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b;
+}
+
+// A ring at rest is a quiet decoration, a played one a bright ripple that settles back to rest.
+TEST(KestDemoLookTest, RingsRestQuietlyAndRippleBrightly) {
+    const struct { int size, frames; } kKinds[] = {{9, 37}, {15, 37}, {24, 37}, {37, 18}, {56, 13}, {52, 37}};
+    for (const auto& kind : kKinds) {
+        SCOPED_TRACE(kind.size);
+        int s = kind.size;
+        std::vector<uint8_t> alpha = demo::RingAlpha(s);
+        ASSERT_EQ(alpha.size(), size_t(s * s));
+        // Nothing at the rim, so no square edge shows; translucent everywhere.
+        for (int i : {0, s - 1, s / 2, s * s - 1, (s / 2) * s, (s / 2) * s + s - 1}) {
+            EXPECT_LE(alpha[size_t(i)], 2) << i;
+        }
+        EXPECT_LE(*std::max_element(alpha.begin(), alpha.end()), 40);
+
+        demo::Canvas rest = demo::RingFrame(s, 0, kind.frames);
+        // A finished ring stops on its last frame, which must look like one at rest.
+        EXPECT_EQ(demo::RingFrame(s, kind.frames - 1, kind.frames).BgrRows(), rest.BgrRows());
+        // Over a mid-grey landscape the resting ring changes little; the ripple lifts some pixel well above
+        // it.
+        float restChange = 0, lift = 0;
+        for (int y = 0; y < s; ++y) {
+            for (int x = 0; x < s; ++x) {
+                restChange += float(alpha[size_t(y * s + x)]) / 63 * std::abs(Luma(rest.At(x, y)) - 0.5f);
+            }
+        }
+        for (int k = 1; k < kind.frames - 1; ++k) {
+            demo::Canvas frame = demo::RingFrame(s, k, kind.frames);
+            for (int y = 0; y < s; ++y) {
+                for (int x = 0; x < s; ++x) {
+                    lift = std::max(lift, float(alpha[size_t(y * s + x)]) / 63 *
+                                              (Luma(frame.At(x, y)) - Luma(rest.At(x, y))));
+                }
+            }
+        }
+        EXPECT_LE(restChange / float(s * s), 0.03f);
+        EXPECT_GE(lift, 0.15f);
+    }
+}
+
+// The loop plays without a jump: the frame after the last would be the first (up to a sample of an
+// edge's anti-aliasing), and consecutive frames differ by far more.
+TEST(KestDemoLookTest, LoopIsSeamless) {
+    auto meanDifference = [](const demo::Canvas& a, const demo::Canvas& b) {
+        float sum = 0;
+        for (int y = 0; y < a.Height(); ++y) {
+            for (int x = 0; x < a.Width(); ++x) {
+                sum += std::abs(Luma(a.At(x, y)) - Luma(b.At(x, y)));
+            }
+        }
+        return sum / float(a.Width() * a.Height());
+    };
+    demo::Canvas first = demo::LoopFrame(0);
+    EXPECT_LE(meanDifference(demo::LoopFrame(80), first), 0.0002f);
+    EXPECT_GE(meanDifference(demo::LoopFrame(1), first), 0.002f);
 }
 
 TEST(KestDemoCommandTest, HelpAndBadArguments) {

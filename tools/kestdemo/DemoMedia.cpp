@@ -362,21 +362,124 @@ Canvas Landscape(bool day) {
     return c;
 }
 
-// Frame k of the 80-frame loop: every phase is a whole number of turns over the cycle, so frame 80
-// would equal frame 0.
+float Square(float v) {
+    return v * v;
+}
+
+// A point turned by angle (radians) about (cx, cy).
+Point Turn(Point p, float cx, float cy, float angle) {
+    float s = std::sin(angle), c = std::cos(angle);
+    return {cx + (p.x - cx) * c - (p.y - cy) * s, cy + (p.x - cx) * s + (p.y - cy) * c};
+}
+
+}  // namespace
+
+// Frame k of the 80-frame loop, an evening sea: waves roll toward the viewer, the sun's glitter shimmers,
+// a sailboat rocks and a gull circles. Every motion is a whole number of turns over the cycle, so frame 80
+// equals frame 0.
 Canvas LoopFrame(int k) {
+    constexpr float kHorizon = 128, kSunX = 168, kSunY = 92;
     Canvas c(250, 220);
     float t = 2 * kPi * float(k) / 80;
     c.Shade([&](float x, float y) {
-        float v = std::sin(x / 23 + t) + std::sin(y / 17 - t) + std::sin((x + y) / 31 + 2 * t) +
-                  std::sin(std::hypot(x - 125, y - 110) / 13 - t);
-        float a = kPi * v / 2;
-        // Calm blues and teals with a warm glow where the waves meet.
-        Rgb sea = Mix(Rgb8(20, 40, 110), Rgb8(80, 200, 215), 0.5f + 0.5f * std::sin(a));
-        return Mix(sea, Rgb8(250, 190, 120), 0.4f * Clamp01(std::cos(a * 0.5f + 1)));
+        if (y < kHorizon) {
+            Rgb sky = Mix(Rgb8(60, 80, 160), Rgb8(255, 190, 140), Square(y / kHorizon));
+            float d = std::hypot(x - kSunX, y - kSunY);
+            sky = Mix(sky, Rgb8(255, 225, 170), 0.55f * Clamp01(1 - d / 110));
+            // Two thin bands of cloud lit from below.
+            float cloud = Clamp01(1 - std::abs(y - 40 - 6 * std::sin(x / 41)) / 5) * Clamp01(1 - x / 190) +
+                          Clamp01(1 - std::abs(y - 70 - 4 * std::sin(x / 29 + 2)) / 3.5f) * Clamp01(x / 250);
+            sky = Mix(sky, Rgb8(255, 200, 190), 0.6f * cloud);
+            return d < 24 ? Mix(sky, Rgb8(255, 245, 200), Clamp01(24 - d)) : sky;
+        }
+        // Distance shrinks the waves toward the horizon; they travel two wavelengths per cycle.
+        float near = (y - kHorizon) / (220 - kHorizon);
+        float phase = 60 * std::log(1 + 3 * near) - 2 * t + 0.7f * std::sin(x / (14 + 40 * near) + t);
+        float wave = std::sin(phase);
+        Rgb sea = Mix(Rgb8(110, 90, 140), Rgb8(20, 45, 95), std::sqrt(near));
+        sea = Mix(sea, Rgb8(150, 130, 170), 0.25f * (0.5f + 0.5f * wave));
+        float glitter = std::exp(-Square((x - kSunX) / (8 + 50 * near))) *
+                        std::pow(Clamp01(std::sin(2 * phase + x / 5 + t)), 6.0f);
+        return Mix(sea, Rgb8(255, 235, 180), glitter);
+    });
+    // The boat rocks and bobs once per cycle.
+    View v;
+    float bx = 70, by = 166 + 2.5f * std::sin(t), tilt = 0.07f * std::sin(t + 1);
+    auto hull = [&](std::vector<Point> points, Rgb colour) {
+        for (Point& p : points) {
+            p = Turn({bx + p.x, by + p.y}, bx, by, tilt);
+        }
+        Polygon(c, v, points, colour);
+    };
+    hull({{-28, 0}, {28, 0}, {20, 10}, {-20, 10}}, Rgb8(70, 40, 45));
+    hull({{-1, -52}, {1, -52}, {1, 0}, {-1, 0}}, Rgb8(60, 40, 40));
+    hull({{3, -50}, {3, -3}, {26, -3}}, Rgb8(255, 236, 215));
+    hull({{-3, -42}, {-3, -3}, {-22, -3}}, Rgb8(235, 120, 90));
+    // The gull circles once and beats its wings four times per cycle.
+    float gx = 150 + 45 * std::cos(t), gy = 50 + 14 * std::sin(t), beat = 5 * std::sin(4 * t);
+    Polygon(c, v,
+            {{gx - 11, gy - beat},
+             {gx - 5, gy - 2 - beat / 2},
+             {gx, gy},
+             {gx + 5, gy - 2 - beat / 2},
+             {gx + 11, gy - beat},
+             {gx + 5, gy + 1 - beat / 2},
+             {gx, gy + 2.5f},
+             {gx - 5, gy + 1 - beat / 2}},
+            Rgb8(40, 30, 50));
+    return c;
+}
+
+namespace {
+
+// The distance of a pixel centre from the middle of a size x size square, 1 at the middle of its sides.
+float RingRadius(int size, float x, float y) {
+    float centre = float(size) / 2;
+    return std::hypot(x - centre, y - centre) / centre;
+}
+
+// The resting look: a soft blue-grey dimple, close to the middle tones of the landscape under it so
+// that it hardly shows, with a small glint in its middle.
+Rgb RingRest(float r) {
+    return Mix(Rgb8(125, 145, 175), Rgb8(255, 255, 255), std::exp(-Square(r / 0.18f)));
+}
+
+}  // namespace
+
+std::vector<uint8_t> RingAlpha(int size) {
+    std::vector<uint8_t> out;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            float r = RingRadius(size, float(x) + 0.5f, float(y) + 0.5f);
+            // Some at the glint, strongest on the band the ripple crosses, nothing at the rim.
+            float glint = 0.3f * std::exp(-Square(r / 0.18f));
+            float band = 0.1f + 0.42f * std::exp(-Square((r - 0.6f) / 0.32f));
+            float rim = Clamp01((1 - r) / 0.3f);
+            out.push_back(uint8_t(std::lround(63 * Clamp01(glint + band) * rim * rim)));
+        }
+    }
+    return out;
+}
+
+Canvas RingFrame(int size, int k, int n) {
+    Canvas c(size, size);
+    float p = n > 1 ? float(k) / float(n - 1) : 0;
+    // The ripple swells from the middle and dies away as it reaches the rim, so the last frame is at rest.
+    float strength = std::pow(std::max(0.0f, std::sin(kPi * p)), 0.6f), crest = 0.08f + 0.9f * p;
+    float width = std::max(0.15f, 2.4f / float(size));
+    auto wave = [&](float r, float at) { return std::exp(-Square((r - at) / width)); };
+    c.Shade([&](float x, float y) {
+        float r = RingRadius(size, x, y);
+        // A bright crest with a shadowed trough inside it and a fainter second crest behind.
+        float lit = strength * (wave(r, crest) + 0.45f * wave(r, crest - 0.4f));
+        float shade = strength * Clamp01(crest / (3 * width)) * wave(r, crest - 0.2f);
+        Rgb colour = Mix(RingRest(r), Rgb8(70, 110, 170), 0.5f * shade);
+        return Mix(colour, Rgb8(255, 255, 250), Clamp01(lit));
     });
     return c;
 }
+
+namespace {
 
 // A soft round alpha plane (0..63) of size x size: opaque inside, falling to 0 over the last edge pixels.
 std::vector<uint8_t> RoundAlpha(int size, float edge) {
@@ -389,19 +492,6 @@ std::vector<uint8_t> RoundAlpha(int size, float edge) {
         }
     }
     return out;
-}
-
-// Frame k of n of a ripple: rings of light that run outward and return to where they began after n frames.
-Canvas RippleFrame(int size, int k, int n) {
-    Canvas c(size, size);
-    float centre = float(size) / 2, wave = std::max(3.0f, float(size) / 4.5f);
-    c.Shade([&](float x, float y) {
-        float d = std::hypot(x - centre, y - centre);
-        float w = 0.5f + 0.5f * std::cos(2 * kPi * (d / wave - float(k) / float(n)));
-        return Mix(Mix(Rgb8(20, 70, 140), Rgb8(170, 230, 255), w), Rgb8(10, 40, 90),
-                   Clamp01(d / centre) * 0.5f);
-    });
-    return c;
 }
 
 // The glossy bubble: a shaded sphere with a bright rim and a highlight.
@@ -537,12 +627,11 @@ bool RenderItems(std::vector<Item>& items, std::string& error) {
         items.push_back({uint16_t(1400 + k), "JPEG", "loop", EncodeJpeg(LoopFrame(k), kJpegQuality)});
     }
     for (const RingKind& ring : kRings) {
-        items.push_back(
-            {ring.alphaId, "RAX ", "ringmask",
-             itemwriter::WriteRax(int16_t(ring.size), int16_t(ring.size), RoundAlpha(ring.size, 1.5f))});
+        items.push_back({ring.alphaId, "RAX ", "ringmask",
+                         itemwriter::WriteRax(int16_t(ring.size), int16_t(ring.size), RingAlpha(ring.size))});
         for (int k = 0; k < ring.frames; ++k) {
-            items.push_back({uint16_t(ring.alphaId + 1 + k), "RIX ", "ring",
-                             Rix(RippleFrame(ring.size, k, ring.frames))});
+            items.push_back(
+                {uint16_t(ring.alphaId + 1 + k), "RIX ", "ring", Rix(RingFrame(ring.size, k, ring.frames))});
         }
     }
     items.push_back({2100, "RAX ", "bubmask", itemwriter::WriteRax(60, 60, RoundAlpha(60, 3))});

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/MsfWriter.h"
+#include "tools/kestdemo/DemoDraw.h"
 
 namespace demo {
 
@@ -17,6 +18,13 @@ using Item = msf::Item;
 
 // The caption font's pixel size.
 constexpr int kCaptionFontSize = 16;
+
+// Frame k (0..79) of the looping animation, 250 x 220.
+Canvas LoopFrame(int k);
+// The alpha plane (0..63) shared by every frame of a ring kind of the given size.
+std::vector<uint8_t> RingAlpha(int size);
+// Frame k of n of a ring: the first and the last show the ring at rest, the ones between a ripple.
+Canvas RingFrame(int size, int k, int n);
 
 // Every item, in id order ("RAX " before "FONT" under the font's id). False with a reason when the
 // caption font cannot be opened.
