@@ -1,6 +1,9 @@
 #include "platform/Display.h"
 
+#include <time.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/VideoBackend.h"
@@ -226,6 +229,15 @@ void Display::Present() {
     changed_ = ScreenRect{};
     if (VideoBackend* backend = GetVideoBackend()) {
         backend->Present(*this, changed);
+        ++framesSent_;
+        if (reportFromNs_ >= 0) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            int64_t ns = int64_t(now.tv_sec) * 1000000000 + now.tv_nsec - reportFromNs_;
+            std::fprintf(stderr, "first frame presented after %lld ms\n",
+                         static_cast<long long>(ns / 1000000));
+            reportFromNs_ = -1;
+        }
     }
 }
 

@@ -76,6 +76,11 @@ class Display {
     // when nothing changed.
     void Present();
     uint32_t GetPresentCount() const { return presentCount_; }
+    // How many of those found a change and sent a frame to the backend.
+    uint32_t GetFramesSent() const { return framesSent_; }
+    // Makes the next Present that reaches the backend print "first frame presented after N ms" to stderr,
+    // once, N counted on CLOCK_MONOTONIC from startNs (the process's start, for the start-up measurement).
+    void ReportFirstPresent(int64_t startNs) { reportFromNs_ = startNs; }
 
     // Puts everything back as it was at start: mode, palette, palette use, system colours (tests).
     void Reset(const ScreenMode& mode);
@@ -95,7 +100,9 @@ class Display {
     int32_t paletteUse_ = kPaletteUseStatic;
     uint32_t systemColors_[kSystemColorCount] = {};
     uint32_t presentCount_ = 0;
+    uint32_t framesSent_ = 0;
     ScreenRect changed_;
+    int64_t reportFromNs_ = -1;  // below 0: nothing to report
 };
 
 }  // namespace platform

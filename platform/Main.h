@@ -16,6 +16,7 @@ struct RunOptions {
     bool hasSeed = false;
     uint32_t seed = 0;
     std::string snapshot;  // PNG written when the loop ends
+    bool timing = false;   // report when the first frame was presented
     bool help = false;
     bool version = false;
     std::string commandLine;  // everything after the platform options, for the application

@@ -9,8 +9,9 @@ packages=(
   libgtest-dev libbenchmark-dev libpixman-1-dev
   # cjpeg and djpeg: the image tool's JPEG results are checked against them.
   libjpeg-turbo-progs
-  # Xvfb: the preview test runs our window inside a foreign X window on a virtual X server.
-  xvfb
+  # Xvfb and xdotool: the preview test and the show's end-to-end test run the real window on a virtual
+  # X server, and xdotool clicks and types into it.
+  xvfb xdotool
   # libFuzzer and the sanitizer runtimes are only a recommendation of clang, which this script skips.
   clang libclang-rt-14-dev clang-format
 )

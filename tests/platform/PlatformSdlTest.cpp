@@ -4,7 +4,6 @@
 // destroys it.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,7 +21,7 @@
 #include "platform/VideoBackend.h"
 
 #ifdef KEST_WITH_X11
-#include <X11/Xlib.h>
+#include "tests/support/Xvfb.h"
 #endif
 
 using namespace platform;
@@ -151,59 +150,6 @@ TEST(PlatformSdl, ShowsTheScreenLetterboxedAndPresentsOnlyWhatChanged) {
 
 #ifdef KEST_WITH_X11
 
-// An Xvfb server for one test. Display numbers are tried from one derived from the process id, so that
-// parallel runs rarely meet; a number in use makes the server exit at once, and the next is tried. The
-// server must not reset when our probing connection closes, or the next connection may find it away.
-class Xvfb {
-  public:
-    Xvfb() {
-        int first = 100 + int(getpid() % 800);
-        for (int number = first; number < first + 5 && name_.empty(); ++number) {
-            Start(number);
-        }
-    }
-    ~Xvfb() { Stop(); }
-    const std::string& Name() const { return name_; }
-
-  private:
-    void Start(int number) {
-        std::string name = ":" + std::to_string(number);
-        if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) {
-            return;  // another server holds it: never talk to that one by mistake
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // Up to ten seconds for the server to take connections.
-        for (int i = 0; i < 200 && pid_ > 0; ++i) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;  // not installed, or the number is taken
-                return;
-            }
-            if (::Display* x = XOpenDisplay(name.c_str())) {
-                XCloseDisplay(x);
-                name_ = name;
-                return;
-            }
-            usleep(50000);
-        }
-        Stop();
-    }
-    void Stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-    pid_t pid_ = -1;
-    std::string name_;
-};
-
 // What the preview run reports through its exit status.
 enum PreviewResult : int {
     kPreviewEnded = 0,
@@ -285,9 +231,9 @@ TEST(PlatformSdlPreview, OpensInsideAForeignWindowAndEndsCleanlyWhenItGoes) {
     if (!BuiltWithSdl()) {
         GTEST_SKIP() << "built without SDL";
     }
-    Xvfb server;
+    testsupport::Xvfb server;
     if (server.Name().empty()) {
-        GTEST_SKIP() << "Xvfb is not installed or did not start";
+        GTEST_SKIP() << server.Problem();
     }
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
