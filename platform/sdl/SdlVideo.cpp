@@ -252,6 +252,13 @@ class SdlVideo final : public VideoBackend {
             return;  // a preview window belongs to its parent: it neither floats nor covers the monitor
         }
         SDL_SetWindowAlwaysOnTop(window_, HasHint(hints_, WindowHints::kTopmost) ? SDL_TRUE : SDL_FALSE);
+        // Without a window manager nobody resizes the window, yet SDL then believes it covers the monitor
+        // and draws the picture for that size into the smaller window: place and size it ourselves first.
+        SDL_DisplayMode desktop;
+        if (HasHint(hints_, WindowHints::kCoversScreen) && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+            SDL_SetWindowPosition(window_, 0, 0);
+            SDL_SetWindowSize(window_, desktop.w, desktop.h);
+        }
         SDL_SetWindowFullscreen(
             window_, HasHint(hints_, WindowHints::kCoversScreen) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     }
