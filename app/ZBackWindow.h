@@ -5,8 +5,9 @@
 
 class ZBackWindow : public ZWindow {
   public:
-    // With fade, the screen fades towards black for a moment before the backdrop appears. The window is
-    // created at once over the whole screen and becomes the application's back window.
+    // The window is created at once over the whole screen and becomes the application's back window.
+    // fade asks for the screen to fade towards black first; this system cannot show such a fade (it
+    // drives no gamma ramp), so the backdrop appears at once instead of after a blank wait.
     ZBackWindow(int32_t panelOwnerId, uint32_t windowId, bool fade, ZWindowFlags flags);
     ~ZBackWindow() override;
 };
