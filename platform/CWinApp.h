@@ -14,8 +14,10 @@ class CWnd;
 
 class CWinApp : public CObject {
   public:
-    // How long the loop waits for input after an idle pass that asked for more.
-    static constexpr uint32_t kIdlePaceMs = 4;
+    // How long the loop waits for input after an idle pass that asked for more: the pace of animation
+    // ticks. 10 ms keeps a 25-frames-a-second animation within a tenth of its interval while waking the
+    // program 100 times a second instead of 250.
+    static constexpr uint32_t kIdlePaceMs = 10;
     // How long it waits per turn once idle processing is done.
     static constexpr uint32_t kIdleWaitMs = 50;
 
