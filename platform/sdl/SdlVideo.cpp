@@ -1,12 +1,15 @@
 // The SDL2 backend: the virtual screen shown in a borderless real window, scaled to fit and letterboxed,
 // with mouse and keyboard input and message boxes. In preview mode the real window opens inside the
 // foreign window another program gave us (X11 only) and shows our window's part of the screen unscaled.
+// The picture is drawn by us into the window's surface and only the part that changed is sent: a renderer
+// would redraw and send the whole window for every frame.
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Display.h"
@@ -71,8 +74,28 @@ MouseButton ButtonFromSdl(uint8_t button) {
     }
 }
 
-SDL_Rect ToSdl(const ScreenRect& r) {
-    return SDL_Rect{r.left, r.top, r.Width(), r.Height()};
+// The alpha byte of a window surface with one: opaque, so that no compositor shows through the picture.
+constexpr uint32_t kOpaque = 0xFF000000;
+
+// Which source pixel each of viewSize pixels shows, nearest neighbour: the rounding WindowToScreen uses,
+// so that a click lands on the pixel under the pointer. One table serves full and partial draws alike.
+void MapAxis(int32_t viewSize, int32_t sourceStart, int32_t sourceSize, std::vector<int32_t>& map) {
+    map.resize(size_t(viewSize));
+    for (int32_t i = 0; i < viewSize; ++i) {
+        map[size_t(i)] = sourceStart + int32_t(int64_t(i) * sourceSize / viewSize);
+    }
+}
+
+// The first view pixel that shows source offset `offset` or later: pixel i shows floor(i * source / view).
+int32_t FirstShowing(int32_t offset, int32_t sourceSize, int32_t viewSize) {
+    return int32_t((int64_t(offset) * viewSize + sourceSize - 1) / sourceSize);
+}
+
+// The view pixels [first, last) that show source [from, to) of an axis, grown by a pixel each side to
+// forgive rounding (redrawing an unchanged pixel writes what it held) and kept inside the view.
+void ViewSpan(int32_t from, int32_t to, int32_t sourceSize, int32_t viewSize, int32_t& first, int32_t& last) {
+    first = std::max(0, FirstShowing(from, sourceSize, viewSize) - 1);
+    last = std::min(viewSize, FirstShowing(to, sourceSize, viewSize) + 1);
 }
 
 class SdlVideo final : public VideoBackend {
@@ -85,18 +108,11 @@ class SdlVideo final : public VideoBackend {
     }
 
     void Present(const Display& display, const ScreenRect& changed) override {
-        const ScreenMode& mode = display.GetMode();
-        bool fresh = false;
-        if (!EnsureWindow(mode, fresh)) {
+        if (window_ == nullptr && !OpenWindow(display.GetMode())) {
             return;
         }
-        // A new texture holds nothing yet: it takes the whole frame once, then only what changed.
-        ScreenRect upload = fresh ? display.GetRect() : changed;
-        SDL_Rect rect = ToSdl(upload);
-        const uint32_t* frame =
-            display.GetFrame() + size_t(upload.top) * size_t(mode.width) + size_t(upload.left);
-        SDL_UpdateTexture(texture_, &rect, frame, mode.width * 4);
-        Draw();
+        shown_ = &display;
+        Show(changed);
     }
 
     void WaitInput(std::vector<InputEvent>& out, uint32_t timeoutMs) override {
@@ -154,29 +170,32 @@ class SdlVideo final : public VideoBackend {
             std::fprintf(stderr, "kestapp: cannot show the preview: %s\n", SDL_GetError());
             return false;
         }
-        // Software rendering needs nothing of the foreign window's visual.
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         foreignParent_ = parent;
         preview_ = rect;
-        return renderer_ != nullptr;
+        return true;
     }
 
     bool ReadWindow(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) override {
         width = height = 0;
-        int w = 0;
-        int h = 0;
-        if (renderer_ == nullptr || texture_ == nullptr ||
-            SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) {
+        if (window_ == nullptr || shown_ == nullptr) {
             return false;
         }
-        // The back buffer holds nothing certain after a present: draw the picture again, then read it.
-        Compose();
-        pixels.assign(size_t(w) * size_t(h), 0);
-        if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), w * 4) != 0) {
+        Show(ScreenRect{});  // a window resized since the last present gets its picture first
+        const SDL_Surface* picture = canvas_ != nullptr ? canvas_ : SDL_GetWindowSurface(window_);
+        if (picture == nullptr || picture->w != windowWidth_ || picture->h != windowHeight_) {
             return false;
         }
-        width = w;
-        height = h;
+        pixels.resize(size_t(picture->w) * size_t(picture->h));
+        for (int32_t y = 0; y < picture->h; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(picture->pixels) +
+                                                                size_t(y) * size_t(picture->pitch));
+            uint32_t* out = pixels.data() + size_t(y) * size_t(picture->w);
+            for (int32_t x = 0; x < picture->w; ++x) {
+                out[x] = row[x] & 0xFFFFFF;
+            }
+        }
+        width = picture->w;
+        height = picture->h;
         return true;
     }
 
@@ -186,23 +205,6 @@ class SdlVideo final : public VideoBackend {
             foreign_ = ForeignWindows::Open();
         }
         return foreign_ != nullptr;
-    }
-
-    bool EnsureWindow(const ScreenMode& mode, bool& fresh) {
-        if (window_ == nullptr && !OpenWindow(mode)) {
-            return false;
-        }
-        if (texture_ == nullptr || textureWidth_ != mode.width || textureHeight_ != mode.height) {
-            if (texture_ != nullptr) {
-                SDL_DestroyTexture(texture_);
-            }
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                         mode.width, mode.height);
-            textureWidth_ = mode.width;
-            textureHeight_ = mode.height;
-            fresh = true;
-        }
-        return texture_ != nullptr;
     }
 
     bool OpenWindow(const ScreenMode& mode) {
@@ -220,26 +222,15 @@ class SdlVideo final : public VideoBackend {
         if (window_ == nullptr) {
             return false;
         }
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-        if (renderer_ == nullptr) {
-            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        }
-        if (renderer_ == nullptr) {
-            return false;
-        }
         ApplyHints();
         SDL_StartTextInput();
         return true;
     }
 
     void CloseWindow() {
-        if (texture_ != nullptr) {
-            SDL_DestroyTexture(texture_);
-            texture_ = nullptr;
-        }
-        if (renderer_ != nullptr) {
-            SDL_DestroyRenderer(renderer_);
-            renderer_ = nullptr;
+        if (canvas_ != nullptr) {
+            SDL_FreeSurface(canvas_);
+            canvas_ = nullptr;
         }
         if (window_ != nullptr) {
             SDL_DestroyWindow(window_);
@@ -263,44 +254,118 @@ class SdlVideo final : public VideoBackend {
             window_, HasHint(hints_, WindowHints::kCoversScreen) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     }
 
-    // Where the picture lies in the window, and which part of the screen it shows.
-    void Layout(ScreenRect& view, ScreenRect& source) const {
-        int w = 0;
-        int h = 0;
-        SDL_GetRendererOutputSize(renderer_, &w, &h);
-        if (!preview_.IsEmpty()) {
-            view = ScreenRect{0, 0, preview_.Width(), preview_.Height()};
-            source = preview_;
+    // Where the picture lies in a window of the surface's size, which part of the screen it shows, and the
+    // tables that map one onto the other. False when the surface cannot be drawn into.
+    bool Relayout(const SDL_Surface& window, const ScreenMode& mode) {
+        if (canvas_ != nullptr) {
+            SDL_FreeSurface(canvas_);
+            canvas_ = nullptr;
+        }
+        // Ours is drawn straight into a surface of 32-bit words like the frame's; any other is drawn into
+        // a canvas of that kind first and converted by SDL as the changed part is copied.
+        uint32_t format = window.format->format;
+        if (format != SDL_PIXELFORMAT_RGB888 && format != SDL_PIXELFORMAT_ARGB8888) {
+            canvas_ = SDL_CreateRGBSurfaceWithFormat(0, window.w, window.h, 32, SDL_PIXELFORMAT_RGB888);
+            if (canvas_ == nullptr) {
+                windowWidth_ = windowHeight_ = 0;
+                return false;
+            }
+        }
+        windowWidth_ = window.w;
+        windowHeight_ = window.h;
+        screen_ = mode;
+        ScreenRect screen{0, 0, mode.width, mode.height};
+        if (preview_.IsEmpty()) {
+            view_ = LetterboxView(window.w, window.h, mode.width, mode.height);
+            source_ = screen;
+        } else {
+            // Unscaled: window pixel (x, y) shows screen pixel (preview.left + x, preview.top + y), as far as
+            // both the screen and the window reach.
+            ScreenRect reach{preview_.left, preview_.top, preview_.left + window.w, preview_.top + window.h};
+            source_ = preview_.Intersect(screen).Intersect(reach);
+            view_ = ScreenRect{source_.left - preview_.left, source_.top - preview_.top,
+                               source_.right - preview_.left, source_.bottom - preview_.top};
+        }
+        if (view_.IsEmpty() || source_.IsEmpty()) {
+            view_ = source_ = ScreenRect{};  // nothing to show: every change then misses the picture
+        }
+        MapAxis(view_.Width(), source_.left, source_.Width(), columns_);
+        MapAxis(view_.Height(), source_.top, source_.Height(), rows_);
+        return true;
+    }
+
+    // Draws the part of the shown frame that changed into the window and sends just that part; all of it
+    // (bars included) after the window, its surface or the screen's size changed, or when asked to.
+    void Show(ScreenRect changed) {
+        SDL_Surface* window = SDL_GetWindowSurface(window_);
+        if (window == nullptr) {
             return;
         }
-        view = LetterboxView(w, h, textureWidth_, textureHeight_);
-        source = ScreenRect{0, 0, textureWidth_, textureHeight_};
+        const ScreenMode& mode = shown_->GetMode();
+        if (window->w != windowWidth_ || window->h != windowHeight_ || mode.width != screen_.width ||
+            mode.height != screen_.height) {
+            if (!Relayout(*window, mode)) {
+                return;
+            }
+            repaintAll_ = true;
+        }
+        SDL_Surface* target = canvas_ != nullptr ? canvas_ : window;
+        SDL_Rect sent{0, 0, window->w, window->h};
+        if (repaintAll_) {
+            SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));  // the bars, once
+            changed = source_;
+        }
+        changed = changed.Intersect(source_);
+        if (!changed.IsEmpty()) {
+            int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+            ViewSpan(changed.left - source_.left, changed.right - source_.left, source_.Width(),
+                     view_.Width(), x0, x1);
+            ViewSpan(changed.top - source_.top, changed.bottom - source_.top, source_.Height(),
+                     view_.Height(), y0, y1);
+            Draw(*target, x0, x1, y0, y1);
+            if (!repaintAll_) {
+                sent = SDL_Rect{view_.left + x0, view_.top + y0, x1 - x0, y1 - y0};
+            }
+        } else if (!repaintAll_) {
+            return;
+        }
+        repaintAll_ = false;
+        if (canvas_ != nullptr) {
+            SDL_Rect to = sent;
+            SDL_BlitSurface(canvas_, &sent, window, &to);
+        }
+        SDL_UpdateWindowSurfaceRects(window_, &sent, 1);
     }
 
-    // The whole picture each time: after a present the renderer's back buffer holds nothing certain.
-    void Compose() {
-        ScreenRect view, source;
-        Layout(view, source);
-        SDL_Rect from = ToSdl(source);
-        SDL_Rect to = ToSdl(view);
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, &from, &to);
-    }
-
-    void Draw() {
-        if (texture_ != nullptr) {
-            Compose();
-            SDL_RenderPresent(renderer_);
+    // Scales view pixels [x0, x1) x [y0, y1) from the frame into target. Rows that show the same frame row
+    // as the one above are copies of it.
+    void Draw(SDL_Surface& target, int32_t x0, int32_t x1, int32_t y0, int32_t y1) const {
+        const uint32_t* frame = shown_->GetFrame();
+        const int32_t* columns = columns_.data() + x0;
+        size_t width = size_t(x1 - x0);
+        const uint32_t* previousSource = nullptr;
+        const uint32_t* previousRow = nullptr;
+        for (int32_t y = y0; y < y1; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target.pixels) +
+                                                    size_t(view_.top + y) * size_t(target.pitch)) +
+                        view_.left + x0;
+            const uint32_t* source = frame + size_t(rows_[size_t(y)]) * size_t(screen_.width);
+            if (source == previousSource) {
+                std::memcpy(row, previousRow, width * 4);
+                continue;
+            }
+            for (size_t x = 0; x < width; ++x) {
+                row[x] = source[columns[x]] | kOpaque;
+            }
+            previousSource = source;
+            previousRow = row;
         }
     }
 
     void MousePosition(int32_t x, int32_t y, InputEvent& in) const {
-        ScreenRect view, source;
-        Layout(view, source);
-        WindowToScreen(view, source.Width(), source.Height(), x, y, in.x, in.y);
-        in.x += source.left;
-        in.y += source.top;
+        WindowToScreen(view_, source_.Width(), source_.Height(), x, y, in.x, in.y);
+        in.x += source_.left;
+        in.y += source_.top;
     }
 
     void Translate(const SDL_Event& e, std::vector<InputEvent>& out) {
@@ -341,7 +406,11 @@ class SdlVideo final : public VideoBackend {
         switch (e.event) {
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
-                Draw();  // the texture still holds the picture: no need to ask the windows to paint
+                // The frame still holds the picture: no need to ask the windows to paint.
+                if (shown_ != nullptr) {
+                    repaintAll_ = true;
+                    Show(ScreenRect{});
+                }
                 break;
             case SDL_WINDOWEVENT_FOCUS_GAINED:
                 focus_.Gained(e.windowID);
@@ -355,10 +424,17 @@ class SdlVideo final : public VideoBackend {
     }
 
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    int textureWidth_ = 0;
-    int textureHeight_ = 0;
+    const Display* shown_ = nullptr;  // whose frame the window shows
+    SDL_Surface* canvas_ = nullptr;   // only for a window surface of another pixel format
+    // The layout, made for a window surface and a screen of these sizes.
+    int32_t windowWidth_ = 0;
+    int32_t windowHeight_ = 0;
+    ScreenMode screen_{0, 0, 0};
+    ScreenRect view_;               // where the picture lies in the window
+    ScreenRect source_;             // the part of the screen it shows
+    std::vector<int32_t> columns_;  // the frame column each view column shows
+    std::vector<int32_t> rows_;     // the frame row each view row shows
+    bool repaintAll_ = false;
     bool lastKeyRepeated_ = false;
     WindowHints hints_ = WindowHints::kNone;
     FocusTracker focus_;
@@ -371,6 +447,9 @@ class SdlVideo final : public VideoBackend {
 std::unique_ptr<VideoBackend> CreateSdl(const VideoOptions&, std::string& error) {
     // The framework handles SIGINT and SIGTERM itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The window surface goes to the window system as it is; SDL would otherwise route it through an
+    // OpenGL texture and redraw the whole window for every update.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         SDL_Quit();
