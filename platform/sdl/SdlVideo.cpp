@@ -250,8 +250,12 @@ class SdlVideo final : public VideoBackend {
             SDL_SetWindowPosition(window_, 0, 0);
             SDL_SetWindowSize(window_, desktop.w, desktop.h);
         }
-        SDL_SetWindowFullscreen(
-            window_, HasHint(hints_, WindowHints::kCoversScreen) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        // Full screen is the window manager's business; without one the request only costs SDL's wait
+        // for an answer that never comes, and the window already covers the monitor.
+        if (WindowManagerRunning(window_)) {
+            SDL_SetWindowFullscreen(
+                window_, HasHint(hints_, WindowHints::kCoversScreen) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        }
     }
 
     // Where the picture lies in a window of the surface's size, which part of the screen it shows, and the

@@ -2,6 +2,7 @@
 
 #ifdef KEST_WITH_X11
 
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <atomic>
@@ -105,6 +106,31 @@ bool ForeignWindows::ParentGone() {
     return s.gone;
 }
 
+bool WindowManagerRunning(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        return true;
+    }
+    ::Display* d = info.info.x11.display;
+    // A compliant window manager names its check window on the root window.
+    Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) {
+        return false;
+    }
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type,
+                                    &format, &count, &after, &data) == Success &&
+                 type != None && count > 0;
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return found;
+}
+
 }  // namespace platform
 
 #else
@@ -130,6 +156,10 @@ uintptr_t ForeignWindows::CreateChild(WindowHandle, const ScreenRect&) {
 
 bool ForeignWindows::ParentGone() {
     return false;
+}
+
+bool WindowManagerRunning(SDL_Window*) {
+    return true;
 }
 
 }  // namespace platform

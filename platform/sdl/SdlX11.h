@@ -9,6 +9,8 @@
 
 #include "platform/Messages.h"
 
+struct SDL_Window;
+
 namespace platform {
 
 class ForeignWindows {
@@ -31,5 +33,10 @@ class ForeignWindows {
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Whether a window manager runs on the X display of window. A full-screen request is a message to the
+// window manager: without one nobody answers it, and SDL waits about 100 ms for the answer. True when it
+// cannot tell (another window system, a build without X11).
+bool WindowManagerRunning(SDL_Window* window);
 
 }  // namespace platform
