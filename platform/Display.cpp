@@ -205,13 +205,25 @@ void Display::Blit(int32_t x, int32_t y, const uint8_t* pixels, int32_t stride, 
 }
 
 void Display::ConvertRows(const ScreenRect& rect) {
-    int32_t bpp = GetBytesPerPixel();
-    for (int32_t y = rect.top; y < rect.bottom; ++y) {
-        const uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
-        uint32_t* out = frame_.data() + size_t(y) * size_t(mode_.width);
-        for (int32_t x = rect.left; x < rect.right; ++x) {
-            out[x] = ColorOf(row + size_t(x) * size_t(bpp));
+    // One loop per pixel layout, chosen once per call: a choice per pixel cost more than the conversion.
+    auto each = [&](auto convert) {
+        int32_t bpp = GetBytesPerPixel();
+        for (int32_t y = rect.top; y < rect.bottom; ++y) {
+            const uint8_t* p = pixels_.data() + size_t(y) * size_t(stride_) + size_t(rect.left) * size_t(bpp);
+            uint32_t* out = frame_.data() + size_t(y) * size_t(mode_.width);
+            for (int32_t x = rect.left; x < rect.right; ++x, p += bpp) {
+                out[x] = convert(p);
+            }
         }
+    };
+    switch (mode_.depth) {
+        case 24:
+        case 32:
+            each([](const uint8_t* p) { return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; });
+            break;
+        default:
+            each([this](const uint8_t* p) { return ColorOf(p); });
+            break;
     }
 }
 
