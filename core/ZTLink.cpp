@@ -41,6 +41,7 @@ void ZTLink::InsertAfter(ZTLink* node) {
         return;
     }
     back_ = node;
+    parent_ = node->parent_;
     next_ = node->next_;
     if (next_ != nullptr) {
         next_->back_ = this;
@@ -57,6 +58,7 @@ void ZTLink::AttachAsFirstChild(ZTLink* parent) {
         return;
     }
     back_ = parent;
+    parent_ = parent;
     next_ = parent->child_;
     if (next_ != nullptr) {
         next_->back_ = this;
@@ -70,16 +72,6 @@ ZTLink* ZTLink::Detach() {
 
 bool ZTLink::Handle(int, intptr_t, intptr_t) {
     return false;
-}
-
-ZTLink* ZTLink::GetParent() const {
-    const ZTLink* from = this;
-    ZTLink* at = back_;
-    while (at != nullptr && at->child_ != from) {
-        from = at;
-        at = at->back_;
-    }
-    return at;
 }
 
 // Takes self out of its sibling chain, keeping its children. A node without a back link heads a
@@ -97,6 +89,7 @@ void ZTLink::Unlink() {
     }
     back_ = nullptr;
     next_ = nullptr;
+    parent_ = nullptr;
 }
 
 // Moving self under or beside its own descendant would make a cycle.
@@ -115,6 +108,9 @@ ZTLink* ZTLink::DetachNode() {
     ZTLink* first = child_;
     if (first != nullptr) {
         first->back_ = nullptr;
+    }
+    for (ZTLink* at = first; at != nullptr; at = at->next_) {
+        at->parent_ = nullptr;  // the chain heads itself now
     }
     child_ = nullptr;
     return first;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -151,4 +152,53 @@ TEST(CoreLinks, DestroyedNodesLeaveTheTree) {
     t.r.BroadcastForward(kLinkTick, 0, 0);
     EXPECT_EQ(t.Take(), Log({"R", "A", "A1", "A2", "B", "B1"}));
     EXPECT_EQ(t.a2.GetBack(), &t.a1);
+}
+
+// The parent a node remembers is always the one its links describe (the first earlier node whose first
+// child begins the run of siblings), through any sequence of moves, detaches and destructions.
+TEST(CoreLinks, RememberedParentsFollowEveryMove) {
+    auto walked = [](const ZTLink* node) -> const ZTLink* {
+        const ZTLink* from = node;
+        const ZTLink* at = node->GetBack();
+        while (at != nullptr && at->GetChild() != from) {
+            from = at;
+            at = at->GetBack();
+        }
+        return at;
+    };
+    Log log;
+    std::vector<std::unique_ptr<Node>> nodes;
+    for (int i = 0; i < 12; ++i) {
+        nodes.push_back(std::make_unique<Node>(std::to_string(i), &log));
+    }
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int step = 0; step < 5000; ++step) {
+        Node* self = nodes[next(12)].get();
+        Node* other = nodes[next(12)].get();
+        switch (next(5)) {
+            case 0:
+            case 1:
+                self->InsertAfter(other);
+                break;
+            case 2:
+            case 3:
+                self->AttachAsFirstChild(other);
+                break;
+            default:
+                if (next(4) == 0) {
+                    size_t i = next(12);
+                    nodes[i] = std::make_unique<Node>("new", &log);  // destroys the old node
+                } else {
+                    self->Detach();
+                }
+                break;
+        }
+        for (const auto& node : nodes) {
+            ASSERT_EQ(node->GetParent(), walked(node.get())) << "step " << step;
+        }
+    }
 }
