@@ -21,7 +21,9 @@ const ZKeyEvent& KeyOf(intptr_t data) {
 
 ZGraphicObject::ZGraphicObject(int32_t classId, int32_t id, int32_t x, int32_t y, int32_t layer,
                                int32_t width, int32_t height)
-    : frame_{y, x, y + height, x + width}, layer_(layer), classId_(classId), id_(id) {}
+    : frame_{y, x, y + height, x + width}, layer_(layer), classId_(classId), id_(id) {
+    SetNodeKind(kNodeKind);
+}
 
 ZGraphicObject::~ZGraphicObject() {
     ZControlState& state = ControlState();
@@ -34,10 +36,12 @@ ZGraphicObject::~ZGraphicObject() {
     if (state.focused == this) {
         state.focused = nullptr;
     }
+    SetNodeKind(0);  // what remains while the bases go is no graphic object
 }
 
 ZGraphicObject* ZGraphicObject::AsObject(ZTLink* node) {
-    return dynamic_cast<ZGraphicObject*>(node);
+    // Only a graphic object's own node carries its kind, so the cast lands on that object.
+    return node != nullptr && node->GetNodeKind() == kNodeKind ? static_cast<ZGraphicObject*>(node) : nullptr;
 }
 
 // ---- Tree order by layer

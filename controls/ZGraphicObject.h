@@ -149,6 +149,8 @@ class ZGraphicObject : public ZTLink, public ZPropertyHolder {
     int32_t GetCursorId() const { return cursorId_; }
     void SetCursorId(int32_t id) { cursorId_ = id; }
 
+    // The node kind graphic objects carry in the tree.
+    static constexpr uint8_t kNodeKind = 1;
     // A node of a graphic tree as the object it is; null for anything else.
     static ZGraphicObject* AsObject(ZTLink* node);
 
