@@ -151,6 +151,33 @@ TEST(PlatformSdl, ShowsTheScreenLetterboxedAndPresentsOnlyWhatChanged) {
 // A partial present must leave exactly the pixels a full one draws, at scales that are no whole number,
 // down and up: changes at the edges and at odd places, each presented alone, then an expose that draws
 // the whole picture again.
+// Without a reachable display SDL would fall back to a driver that shows nothing; the backend refuses
+// that unless the driver was asked for by name.
+TEST(PlatformSdl, RefusesToShowNothingWhenNoDisplayIsReachable) {
+    if (!BuiltWithSdl()) {
+        GTEST_SKIP() << "built without SDL";
+    }
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display != nullptr ? display : "";
+    setenv("DISPLAY", ":4097", 1);  // no server answers there
+    unsetenv("WAYLAND_DISPLAY");
+    std::string error;
+    std::unique_ptr<VideoBackend> none = OpenSdl(nullptr, error);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_NE(error.find("no display is reachable"), std::string::npos) << error;
+    none.reset();
+    std::unique_ptr<VideoBackend> asked = OpenSdl("offscreen", error);
+    EXPECT_NE(asked, nullptr) << error;
+    asked.reset();
+    if (display != nullptr) {
+        setenv("DISPLAY", saved.c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("SDL_RENDER_DRIVER");
+}
+
 TEST(PlatformSdl, PartialPresentsDrawWhatAFullOneDraws) {
     std::string error;
     std::unique_ptr<VideoBackend> sdl = OpenSdl("dummy", error);
