@@ -106,23 +106,24 @@ status_value() {
 DISPLAY="$display" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work" "$kestapp" --timing /s 2> "$work/stderr" &
 show_pid=$!
 
+# Stops the benchmark with what the show said when it is no longer running.
+still_running() {
+  if ! kill -0 "$show_pid" 2> /dev/null; then
+    echo "show_bench.sh: the show ended $1:" >&2
+    cat "$work/stderr" >&2
+    exit 1
+  fi
+}
+
 sleep 1
-if ! kill -0 "$show_pid" 2> /dev/null; then
-  echo "show_bench.sh: the show ended within its first second:" >&2
-  cat "$work/stderr" >&2
-  exit 1
-fi
+still_running "within its first second"
 start_wall="$EPOCHREALTIME"
 start_ticks="$(cpu_ticks "$show_pid")"
 start_xvfb_ticks="$(cpu_ticks "$xvfb_pid")"
 start_switches="$(status_value "$show_pid" voluntary_ctxt_switches)"
 
 sleep $((seconds - 1))
-if ! kill -0 "$show_pid" 2> /dev/null; then
-  echo "show_bench.sh: the show ended before the run was over:" >&2
-  cat "$work/stderr" >&2
-  exit 1
-fi
+still_running "before the run was over"
 end_wall="$EPOCHREALTIME"
 end_ticks="$(cpu_ticks "$show_pid")"
 end_xvfb_ticks="$(cpu_ticks "$xvfb_pid")"
