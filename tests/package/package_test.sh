@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into scratch folders (plain and stripped) and, where dpkg-deb is present, builds the
-# Debian package and reads it back. Every failed check is reported; the status is 1 when any failed.
+# Debian package, reads it back and installs and removes it in a scratch root (never on this machine). Every failed check is reported; the status is 1 when any failed.
 set -uo pipefail
 
 build=$1 cmake=$2 cpack=$3 media=$4 version=$5
@@ -52,7 +52,7 @@ for mode in plain strip; do
     fi
 done
 
-if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
+if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null && command -v dpkg >/dev/null; then
     if "$cpack" -G DEB -B "$scratch/deb" --config "$build/CPackConfig.cmake" >"$scratch/cpack.log" 2>&1; then
         debs=("$scratch"/deb/kestapp_"$version"_*.deb)
         deb=${debs[0]}
@@ -75,13 +75,28 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
             grep -q ' root/root ' "$scratch/contents" || fail "the package's files are not owned by root"
             # Read back, not installed: the unpacked tree passes the same checks as an install.
             dpkg-deb -x "$deb" "$scratch/unpacked" && check_tree "$scratch/unpacked" "package"
+            # dpkg installs it into a scratch root whose database is a copy of this machine's, so the
+            # dependencies must be met by what is installed here; removal must leave no file behind.
+            root=$scratch/root
+            mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info"
+            cp /var/lib/dpkg/status "$root/var/lib/dpkg/status"
+            dpkg=(dpkg --root="$root" --force-not-root --log=/dev/null)
+            if "${dpkg[@]}" -i "$deb" >"$scratch/dpkg.log" 2>&1; then
+                check_tree "$root" "dpkg install"
+                "${dpkg[@]}" --purge kestapp >>"$scratch/dpkg.log" 2>&1 || fail "dpkg --purge kestapp failed"
+                left=$(find "$root" -path "$root/var" -prune -o ! -type d -print)
+                [ -z "$left" ] || fail "removing the package left: $left"
+            else
+                fail "dpkg -i into a scratch root failed:"
+                grep -v 'files list file for package' "$scratch/dpkg.log" >&2
+            fi
         fi
     else
         fail "cpack -G DEB failed:"
         cat "$scratch/cpack.log" >&2
     fi
 else
-    echo "dpkg-deb or dpkg-shlibdeps is missing: the package is not built"
+    echo "dpkg, dpkg-deb or dpkg-shlibdeps is missing: the package is not built"
 fi
 
 [ $failures -eq 0 ] && echo "all package checks passed"
