@@ -54,6 +54,10 @@ ForeignWindows::~ForeignWindows() {
     XCloseDisplay(state_->display);
 }
 
+WindowHandle ForeignWindows::Root() {
+    return WindowHandle(DefaultRootWindow(state_->display));
+}
+
 bool ForeignWindows::Query(WindowHandle handle, int32_t& width, int32_t& height) {
     XWindowAttributes attributes;
     if (handle == 0 || XGetWindowAttributes(state_->display, Window(handle), &attributes) == 0) {
@@ -144,6 +148,10 @@ std::unique_ptr<ForeignWindows> ForeignWindows::Open() {
 }
 
 ForeignWindows::~ForeignWindows() = default;
+
+WindowHandle ForeignWindows::Root() {
+    return 0;
+}
 
 bool ForeignWindows::Query(WindowHandle, int32_t& width, int32_t& height) {
     width = height = 0;
