@@ -281,22 +281,30 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
     platform::InstanceLock saver;
     ASSERT_TRUE(saver.Acquire("KestApp"));
 
+    enum class Told { ByEnvironment, ByWindowId, ByRoot };  // -window-id among the daemon's other flags
     struct Case {
-        int width, height;
-        bool byEnvironment;  // else by -window-id among the daemon's other flags
-        bool endBySignal;    // else by destroying the window
+        int width, height;  // of the window the test creates; none for the root window (1280x1024)
+        Told told;
+        bool endBySignal;  // else by destroying the window
     };
-    for (const Case& c : {Case{1024, 768, true, false}, Case{200, 150, false, true}}) {
+    for (const Case& c : {Case{1024, 768, Told::ByEnvironment, false}, Case{200, 150, Told::ByWindowId, true},
+                          Case{0, 0, Told::ByRoot, true}}) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        Window host = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, unsigned(c.width),
-                                          unsigned(c.height), 0, 0, 0x2050A0);
-        XMapWindow(x_, host);
-        XSync(x_, False);
-        std::vector<std::string> args{"--seed=1"};
-        if (!c.byEnvironment) {
-            args.insert(args.end(), {"-install", "-visual", "default", "-window-id", Hex(host), "-fps"});
+        Window host = DefaultRootWindow(x_);
+        if (c.told != Told::ByRoot) {
+            host = XCreateSimpleWindow(x_, host, 0, 0, unsigned(c.width), unsigned(c.height), 0, 0, 0x2050A0);
+            XMapWindow(x_, host);
+            XSync(x_, False);
         }
-        Program hack(home_, server_->Name(), c.byEnvironment ? std::to_string(host) : "", args);
+        std::vector<std::string> hackArgs{"-root"};
+        if (c.told != Told::ByRoot) {
+            hackArgs = {"-install", "-visual", "default", "-window-id", Hex(host), "-fps"};
+        }
+        std::vector<std::string> args{"--seed=1"};
+        if (c.told != Told::ByEnvironment) {
+            args.insert(args.end(), hackArgs.begin(), hackArgs.end());
+        }
+        Program hack(home_, server_->Name(), c.told == Told::ByEnvironment ? std::to_string(host) : "", args);
 
         double distance = 255;
         bool shown = WaitFor(std::chrono::seconds(20), [&] {
@@ -306,12 +314,12 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
         ASSERT_TRUE(hack.Running()) << "the hack ended: " << hack.Errors();
         EXPECT_TRUE(shown && distance <= 6) << "the window differs from the scene by " << distance;
         // Where the window is larger than the scene, our black surrounds it, not the host's own colour.
-        if (c.width > kSceneWidth) {
+        if (c.width == 0 || c.width > kSceneWidth) {
             EXPECT_EQ(Grab(x_, host).At(2, 2), 0u);
         }
 
         // A second show in the same window is refused at once; the first plays on.
-        Program second(home_, server_->Name(), "", {"-window-id", std::to_string(host)});
+        Program second(home_, server_->Name(), "", hackArgs);
         EXPECT_EQ(second.WaitExit(std::chrono::seconds(20)), 1) << second.Errors();
         EXPECT_TRUE(hack.Running());
 
@@ -323,18 +331,22 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
         }
         EXPECT_EQ(hack.WaitExit(std::chrono::seconds(3)), 0) << hack.Errors();
         EXPECT_EQ(hack.Errors().find("X Error"), std::string::npos) << hack.Errors();
-        if (c.endBySignal) {
+        if (c.endBySignal && c.told != Told::ByRoot) {
             XDestroyWindow(x_, host);
         }
     }
 }
 
-TEST_F(HackXvfb, AWindowIdThatIsNoWindowEndsTheProgram) {
-    // Not a number: refused as a bad command line; a number naming no window: nothing to show in.
-    for (const char* id : {"0xZZ", "12345"}) {
+TEST_F(HackXvfb, AWindowIdThatNamesNoWindowEndsTheProgram) {
+    // Not a window id at all: a bad command line.
+    for (const char* id : {"0xZZ", "0", "-5"}) {
         Program hack(home_, server_->Name(), "", {"-window-id", id});
-        EXPECT_NE(hack.WaitExit(std::chrono::seconds(20)), -1) << id;
+        EXPECT_EQ(hack.WaitExit(std::chrono::seconds(20)), 1) << id;
     }
+    // A number that names no window: nothing to show in, said so, and no show running unseen.
+    Program hack(home_, server_->Name(), "", {"-window-id", "12345"});
+    EXPECT_NE(hack.WaitExit(std::chrono::seconds(20)), -1);
+    EXPECT_NE(hack.Errors().find("no window 0x3039"), std::string::npos) << hack.Errors();
 }
 
 }  // namespace
