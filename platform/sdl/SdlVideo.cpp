@@ -147,6 +147,13 @@ class SdlVideo final : public VideoBackend {
             gone.key = foreignParent_;
             out.push_back(gone);
         }
+        // A hack's window keeps filling its host, whose owner may resize it (the daemon's settings dialog
+        // does); the new surface size brings a new layout.
+        int32_t width = 0, height = 0;
+        if (hosting_ && window_ != nullptr && foreign_->ParentResized(width, height) && width > 0 &&
+            height > 0) {
+            SDL_SetWindowSize(window_, width, height);
+        }
     }
 
     bool ShowMessageBox(const char* caption, const char* text, int kind) override {

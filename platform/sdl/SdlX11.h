@@ -27,8 +27,10 @@ class ForeignWindows {
     bool Query(WindowHandle handle, int32_t& width, int32_t& height);
     // Creates a mapped child window of parent at rect and watches the parent; 0 on failure.
     uintptr_t CreateChild(WindowHandle parent, const ScreenRect& rect);
-    // Whether the watched parent has been destroyed.
+    // Whether the watched parent has been destroyed. Also takes note of the parent's size changes.
     bool ParentGone();
+    // Whether the watched parent changed its size since the last call, with the new size.
+    bool ParentResized(int32_t& width, int32_t& height);
 
   private:
     ForeignWindows() = default;

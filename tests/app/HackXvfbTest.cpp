@@ -318,6 +318,18 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
             EXPECT_EQ(Grab(x_, host).At(2, 2), 0u);
         }
 
+        // The daemon's settings dialog resizes its preview window: the show follows.
+        if (c.told == Told::ByEnvironment) {
+            XResizeWindow(x_, host, 400, 300);
+            XSync(x_, False);
+            EXPECT_TRUE(WaitFor(std::chrono::seconds(5),
+                                [&] {
+                                    distance = SceneDistance(Grab(x_, host), scene);
+                                    return distance <= 6;
+                                }))
+                << "resized, the window differs from the scene by " << distance;
+        }
+
         // A second show in the same window is refused at once; the first plays on.
         Program second(home_, server_->Name(), "", hackArgs);
         EXPECT_EQ(second.WaitExit(std::chrono::seconds(20)), 1) << second.Errors();
