@@ -36,8 +36,6 @@ class CProjectApplication : public ZApplication {
     Mode GetMode() const { return mode_; }
     bool IsSaverMode() const { return mode_ == Mode::Saver; }
     int32_t GetWindowHandle() const { return windowHandle_; }
-    // The hack's host window (platform::kRootWindow for -root); 0 outside the hack mode.
-    uint32_t GetHostWindow() const { return hostWindow_; }
     // The single-instance lock's name: the saver (and the dialogs) hold the application's own, a preview
     // or a hack one for the window it shows in, so that a preview started while the saver runs is not
     // refused, while two shows never draw into one window.
@@ -61,6 +59,6 @@ class CProjectApplication : public ZApplication {
     std::unique_ptr<ZExceptionFilter> exceptionFilter_;
     Mode mode_ = Mode::None;
     int32_t windowHandle_ = 0;
-    uint32_t hostWindow_ = 0;
+    uint32_t hostWindow_ = 0;      // the hack's host window, platform::kRootWindow for -root
     ZInstanceChecker windowLock_;  // held by a preview or a hack for its window
 };
