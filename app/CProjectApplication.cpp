@@ -1,12 +1,17 @@
 #include "app/CProjectApplication.h"
 
+#include <cctype>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 
 #include "app/CMainPanel.h"
 #include "app/CMainWindow.h"
 #include "app/ZSettingsFile.h"
 #include "media/ZMediaServer.h"
 #include "platform/CWnd.h"
+#include "platform/Main.h"
 
 namespace {
 
@@ -29,6 +34,44 @@ int32_t ReadDecimal(const unsigned char* p) {
     return static_cast<int32_t>(value);
 }
 
+// A window id of the display-hack conventions: decimal, or hex after 0x. Never 0, never the root's mark.
+bool ParseWindowId(const std::string& text, uint32_t& id) {
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] | 0x20) == 'x';
+    const char* digits = text.c_str() + (hex ? 2 : 0);
+    if (!(hex ? std::isxdigit(static_cast<unsigned char>(*digits)) : IsDigit(*digits))) {
+        return false;
+    }
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(digits, &end, hex ? 16 : 10);
+    if (*end != 0 || value == 0 || value >= platform::kRootWindow) {
+        return false;
+    }
+    id = static_cast<uint32_t>(value);
+    return true;
+}
+
+// Hack flags the screensaver daemon may pass that change nothing here.
+bool IsIgnoredHackFlag(const std::string& word) {
+    for (const char* flag : {"-install", "-noinstall", "-fps", "-no-fps", "-mono"}) {
+        if (word == flag) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasAsciiLetter(const std::string& text) {
+    for (unsigned char c : text) {
+        if (IsAsciiLetter(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The window a display hack is to fill comes from the daemon's environment when the line names none.
+constexpr const char* kHostEnvironment = "XSCREENSAVER_WINDOW";
+
 constexpr int32_t kSceneWidth = 800;
 constexpr int32_t kSceneHeight = 600;
 constexpr int32_t kMainWindowId = 4096;
@@ -50,15 +93,49 @@ const char* CProjectApplication::GetUsage() const {
            "  /a HANDLE    change the screensaver password\n"
            "  (nothing)    the same as /c\n"
            "\n"
+           "As a display hack of the screensaver daemon, the show plays inside another window, filling it\n"
+           "(centred on black, scaled down when the window is smaller than 800x600), until that window goes\n"
+           "or the program gets SIGTERM:\n"
+           "  -window-id ID  play inside the window ID (decimal or 0x hex)\n"
+           "  -root          play on the root window (the desktop)\n"
+           "  with neither, and no mode letter, the window named by $XSCREENSAVER_WINDOW; the daemon's\n"
+           "  -install, -noinstall, -visual X, -fps, -no-fps and -mono are ignored.\n"
+           "\n"
            "The media container is the one appended to the program, else KestApp.MSF in the directory\n"
            "named by MediaPath in section [Paths] of kestapp.ini (looked up beside the program, then in\n"
            "$XDG_CONFIG_HOME or ~/.config, then in the current directory).\n";
 }
 
-bool CProjectApplication::ParseCommandLine(const char* text) {
+bool CProjectApplication::ParseCommandLine(const char* text, const char* hostEnv) {
     mode_ = Mode::None;
     windowHandle_ = 0;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text != nullptr ? text : "");
+    hostWindow_ = 0;
+    // The hack's flags are words of their own; the rest keeps the first-letter rule.
+    std::istringstream words(text != nullptr ? text : "");
+    std::string word;
+    std::string rest;
+    while (words >> word) {
+        if (word == "-window-id") {
+            if (!(words >> word) || !ParseWindowId(word, hostWindow_)) {
+                return false;
+            }
+        } else if (word == "-root") {
+            hostWindow_ = platform::kRootWindow;
+        } else if (word == "-visual") {
+            words >> word;  // the daemon's choice of visual: ours is the window's
+        } else if (!IsIgnoredHackFlag(word)) {
+            rest += word + ' ';
+        }
+    }
+    if (hostWindow_ == 0 && !HasAsciiLetter(rest) && hostEnv != nullptr && hostEnv[0] != 0 &&
+        !ParseWindowId(hostEnv, hostWindow_)) {
+        return false;
+    }
+    if (hostWindow_ != 0) {
+        mode_ = Mode::Hack;
+        return true;
+    }
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(rest.c_str());
     while (*p != 0 && !IsAsciiLetter(*p)) {
         ++p;
     }
@@ -89,8 +166,32 @@ bool CProjectApplication::ParseCommandLine(const char* text) {
     return true;
 }
 
+std::string CProjectApplication::LockTitle() const {
+    std::string title = kTitle;
+    if (mode_ == Mode::Hack) {
+        return title + "-window-" +
+               (hostWindow_ == platform::kRootWindow ? "root" : std::to_string(hostWindow_));
+    }
+    return mode_ == Mode::Preview ? title + "-window-" + std::to_string(windowHandle_) : title;
+}
+
+bool CProjectApplication::InitInstance() {
+    // The lock to take depends on the mode: a show inside another window takes that window's instead of
+    // the application's (which the base class takes unless told otherwise).
+    if (ParseCommandLine(m_lpCmdLine.c_str(), std::getenv(kHostEnvironment)) &&
+        (mode_ == Mode::Preview || mode_ == Mode::Hack)) {
+        SetAllowSeveralInstances(true);
+        if (!windowLock_.Check(LockTitle().c_str())) {
+            std::fprintf(stderr, "%s: another instance already shows in this window\n", kTitle);
+            return false;
+        }
+    }
+    return ZApplication::InitInstance();
+}
+
 bool CProjectApplication::Initialize() {
-    if (!ParseCommandLine(m_lpCmdLine.c_str()) || !ZApplication::Initialize()) {
+    if (!ParseCommandLine(m_lpCmdLine.c_str(), std::getenv(kHostEnvironment)) ||
+        !ZApplication::Initialize()) {
         return false;
     }
     if (!OpenMediaContainer()) {
@@ -164,6 +265,14 @@ ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
             platform::ScreenRect c = parent->GetClientRect();
             ZRect rect = PreviewRect(ZRect{c.top, c.left, c.bottom, c.right}, screen);
             return new CMainWindow(kMainWindowId, kMainWindowId, rect, kMainWindowFlags);
+        }
+        case Mode::Hack: {
+            // The show at its place on the screen, as the saver's; the backend fills the host window with
+            // that part. It neither floats above nor hides with the activation: the daemon owns the desktop.
+            ZRect rect = SaverRect(screen);
+            platform::SetHostWindow(platform::HostWindow{
+                hostWindow_, platform::ScreenRect{rect.left, rect.top, rect.right, rect.bottom}});
+            return new CMainWindow(kMainWindowId, kMainWindowId, rect, ZWindowFlags::kNone);
         }
         case Mode::Saver:
             return new CMainWindow(kMainWindowId, kMainWindowId, SaverRect(screen), kMainWindowFlags);

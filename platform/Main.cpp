@@ -25,6 +25,8 @@ namespace platform {
 
 namespace {
 
+HostWindow gHostWindow;
+
 bool ParseNumber(const char* text, uint32_t max, uint32_t& value) {
     if (text == nullptr || *text < '0' || *text > '9') {
         return false;
@@ -134,6 +136,14 @@ int64_t ProcessStartNs() {
 }
 
 }  // namespace
+
+void SetHostWindow(const HostWindow& host) {
+    gHostWindow = host;
+}
+
+const HostWindow& GetHostWindow() {
+    return gHostWindow;
+}
 
 std::string JoinCommandLine(int count, const char* const* args) {
     std::string line;

@@ -29,6 +29,18 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
 // Joins arguments into one command-line text, quoting those that hold white space.
 std::string JoinCommandLine(int count, const char* const* args);
 
+// The window of another program that the show is to fill, as a display hack does: the real window covers
+// it and shows `part` of the virtual screen centred, scaled down to fit and never enlarged. Set by the
+// application before its first frame; backends that cannot show inside a foreign window ignore it.
+struct HostWindow {
+    WindowHandle window = 0;  // 0: an ordinary window of our own
+    ScreenRect part;
+};
+// The display's root window, for a hack told to draw on the desktop (X window ids never use the top bits).
+constexpr WindowHandle kRootWindow = 0xFFFFFFFFu;
+void SetHostWindow(const HostWindow& host);
+const HostWindow& GetHostWindow();
+
 // Runs the application object (CWinApp::GetCurrent()). Returns the process exit status: 0 when the program
 // ended normally, 1 when start-up failed.
 int RunApplication(int argc, char** argv);

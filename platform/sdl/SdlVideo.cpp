@@ -1,6 +1,7 @@
 // The SDL2 backend: the virtual screen shown in a borderless real window, scaled to fit and letterboxed,
 // with mouse and keyboard input and message boxes. In preview mode the real window opens inside the
-// foreign window another program gave us (X11 only) and shows our window's part of the screen unscaled.
+// foreign window another program gave us (X11 only) and shows our window's part of the screen unscaled. As a
+// display hack it fills the host window it was given and shows the show's part of the screen in it.
 // The picture is drawn by us into the window's surface and only the part that changed is sent: a renderer
 // would redraw and send the whole window for every frame.
 #include <SDL.h>
@@ -14,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/HostInput.h"
+#include "platform/Main.h"
 #include "platform/VideoBackend.h"
 #include "platform/sdl/SdlX11.h"
 
@@ -98,6 +100,16 @@ void ViewSpan(int32_t from, int32_t to, int32_t sourceSize, int32_t viewSize, in
     last = std::min(viewSize, FirstShowing(to, sourceSize, viewSize) + 1);
 }
 
+// Where a hack shows its part of the screen: centred, scaled down to fit the window, never enlarged.
+ScreenRect HostedView(int32_t windowWidth, int32_t windowHeight, int32_t width, int32_t height) {
+    if (width > windowWidth || height > windowHeight) {
+        return LetterboxView(windowWidth, windowHeight, width, height);
+    }
+    int32_t left = (windowWidth - width) / 2;
+    int32_t top = (windowHeight - height) / 2;
+    return ScreenRect{left, top, left + width, top + height};
+}
+
 class SdlVideo final : public VideoBackend {
   public:
     ~SdlVideo() override {
@@ -108,8 +120,11 @@ class SdlVideo final : public VideoBackend {
     }
 
     void Present(const Display& display, const ScreenRect& changed) override {
-        if (window_ == nullptr && !OpenWindow(display.GetMode())) {
-            return;
+        if (window_ == nullptr) {
+            bool hack = GetHostWindow().window != 0;
+            if (hack ? hostFailed_ || !OpenHosted() : !OpenWindow(display.GetMode())) {
+                return;
+            }
         }
         shown_ = &display;
         Show(changed);
@@ -124,12 +139,20 @@ class SdlVideo final : public VideoBackend {
             got = SDL_PollEvent(&event) != 0;
         }
         focus_.Report(TickCount(), out);
-        if (foreign_ != nullptr && !parentGoneReported_ && foreign_->ParentGone()) {
+        if (!parentGoneReported_ && (hostFailed_ || (foreign_ != nullptr && foreign_->ParentGone()))) {
             parentGoneReported_ = true;
             InputEvent gone;
-            gone.kind = InputKind::ParentGone;
+            // A hack's host is none of the program's windows: its going ends the show as a close does.
+            gone.kind = hosting_ ? InputKind::Close : InputKind::ParentGone;
             gone.key = foreignParent_;
             out.push_back(gone);
+        }
+        // A hack's window keeps filling its host, whose owner may resize it (the daemon's settings dialog
+        // does); the new surface size brings a new layout.
+        int32_t width = 0, height = 0;
+        if (hosting_ && window_ != nullptr && foreign_->ParentResized(width, height) && width > 0 &&
+            height > 0) {
+            SDL_SetWindowSize(window_, width, height);
         }
     }
 
@@ -158,19 +181,9 @@ class SdlVideo final : public VideoBackend {
     }
 
     bool OpenInside(WindowHandle parent, const ScreenRect& rect) override {
-        if (window_ != nullptr || rect.IsEmpty() || !OpenForeign()) {
+        if (window_ != nullptr || rect.IsEmpty() || !OpenForeign() || !OpenChild(parent, rect)) {
             return false;
         }
-        uintptr_t child = foreign_->CreateChild(parent, rect);
-        if (child == 0) {
-            return false;
-        }
-        window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(child));
-        if (window_ == nullptr) {
-            std::fprintf(stderr, "kestapp: cannot show the preview: %s\n", SDL_GetError());
-            return false;
-        }
-        foreignParent_ = parent;
         preview_ = rect;
         return true;
     }
@@ -207,6 +220,41 @@ class SdlVideo final : public VideoBackend {
         return foreign_ != nullptr;
     }
 
+    // Our real window as an X child of parent at rect: X takes it along when the parent's owner destroys it.
+    bool OpenChild(WindowHandle parent, const ScreenRect& rect) {
+        uintptr_t child = foreign_->CreateChild(parent, rect);
+        if (child == 0) {
+            return false;
+        }
+        window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(child));
+        if (window_ == nullptr) {
+            std::fprintf(stderr, "kestapp: cannot show inside window 0x%x: %s\n", parent, SDL_GetError());
+            return false;
+        }
+        foreignParent_ = parent;
+        return true;
+    }
+
+    // A display hack's window: one covering the whole host window. Without a host there is nothing to show
+    // in, and the show ends (see WaitInput) instead of running unseen.
+    bool OpenHosted() {
+        const HostWindow& host = GetHostWindow();
+        hosting_ = true;
+        WindowHandle parent = 0;
+        int32_t width = 0, height = 0;
+        if (OpenForeign()) {
+            parent = host.window == kRootWindow ? foreign_->Root() : host.window;
+        }
+        if (parent == 0 || !foreign_->Query(parent, width, height) ||
+            !OpenChild(parent, ScreenRect{0, 0, width, height})) {
+            std::fprintf(stderr, "kestapp: there is no window 0x%x to show in\n", host.window);
+            hostFailed_ = true;
+            return false;
+        }
+        hostedPart_ = host.part;
+        return true;
+    }
+
     bool OpenWindow(const ScreenMode& mode) {
         SDL_DisplayMode desktop;
         int w = mode.width;
@@ -239,8 +287,9 @@ class SdlVideo final : public VideoBackend {
     }
 
     void ApplyHints() {
-        if (window_ == nullptr || !preview_.IsEmpty()) {
-            return;  // a preview window belongs to its parent: it neither floats nor covers the monitor
+        if (window_ == nullptr || !preview_.IsEmpty() || hosting_) {
+            return;  // a window inside another belongs to its parent: it neither floats nor covers the
+                     // monitor
         }
         SDL_SetWindowAlwaysOnTop(window_, HasHint(hints_, WindowHints::kTopmost) ? SDL_TRUE : SDL_FALSE);
         // Without a window manager nobody resizes the window, yet SDL then believes it covers the monitor
@@ -279,7 +328,10 @@ class SdlVideo final : public VideoBackend {
         windowHeight_ = window.h;
         screen_ = mode;
         ScreenRect screen{0, 0, mode.width, mode.height};
-        if (preview_.IsEmpty()) {
+        if (hosting_) {
+            source_ = hostedPart_.Intersect(screen);
+            view_ = HostedView(window.w, window.h, source_.Width(), source_.Height());
+        } else if (preview_.IsEmpty()) {
             view_ = LetterboxView(window.w, window.h, mode.width, mode.height);
             source_ = screen;
         } else {
@@ -446,6 +498,9 @@ class SdlVideo final : public VideoBackend {
     WindowHandle foreignParent_ = 0;
     ScreenRect preview_;  // empty unless the window lives inside a foreign one
     bool parentGoneReported_ = false;
+    bool hosting_ = false;     // the window fills a display hack's host window
+    bool hostFailed_ = false;  // there was no host window to fill
+    ScreenRect hostedPart_;    // the part of the screen the host window shows
 };
 
 std::unique_ptr<VideoBackend> CreateSdl(const VideoOptions&, std::string& error) {

@@ -27,6 +27,9 @@ struct ForeignWindows::State {
     Window parent = 0;
     Window child = 0;
     bool gone = false;
+    bool resized = false;
+    int32_t width = 0;
+    int32_t height = 0;
     uint32_t errorsSeen = 0;
 };
 
@@ -52,6 +55,10 @@ ForeignWindows::~ForeignWindows() {
     }
     // Closing the connection would destroy the child anyway: windows die with the client that made them.
     XCloseDisplay(state_->display);
+}
+
+WindowHandle ForeignWindows::Root() {
+    return WindowHandle(DefaultRootWindow(state_->display));
 }
 
 bool ForeignWindows::Query(WindowHandle handle, int32_t& width, int32_t& height) {
@@ -94,6 +101,10 @@ bool ForeignWindows::ParentGone() {
         XNextEvent(d, &event);
         if (event.type == DestroyNotify && event.xdestroywindow.window == s.parent) {
             s.gone = true;
+        } else if (event.type == ConfigureNotify && event.xconfigure.window == s.parent) {
+            s.resized = true;
+            s.width = event.xconfigure.width;
+            s.height = event.xconfigure.height;
         }
     }
     // An error anywhere may mean SDL drew into the child after it went: ask for the parent itself.
@@ -104,6 +115,15 @@ bool ForeignWindows::ParentGone() {
         s.gone = XGetWindowAttributes(d, s.parent, &attributes) == 0;
     }
     return s.gone;
+}
+
+bool ForeignWindows::ParentResized(int32_t& width, int32_t& height) {
+    State& s = *state_;
+    bool resized = s.resized;
+    s.resized = false;
+    width = s.width;
+    height = s.height;
+    return resized;
 }
 
 bool WindowManagerRunning(SDL_Window* window) {
@@ -145,6 +165,10 @@ std::unique_ptr<ForeignWindows> ForeignWindows::Open() {
 
 ForeignWindows::~ForeignWindows() = default;
 
+WindowHandle ForeignWindows::Root() {
+    return 0;
+}
+
 bool ForeignWindows::Query(WindowHandle, int32_t& width, int32_t& height) {
     width = height = 0;
     return false;
@@ -155,6 +179,11 @@ uintptr_t ForeignWindows::CreateChild(WindowHandle, const ScreenRect&) {
 }
 
 bool ForeignWindows::ParentGone() {
+    return false;
+}
+
+bool ForeignWindows::ParentResized(int32_t& width, int32_t& height) {
+    width = height = 0;
     return false;
 }
 

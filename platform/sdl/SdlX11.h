@@ -21,12 +21,16 @@ class ForeignWindows {
     // Closes the connection; the child window went with its parent, or goes now.
     ~ForeignWindows();
 
+    // The root window of the display: the desktop a hack run with -root draws on.
+    WindowHandle Root();
     // Whether handle names an existing window, with its size.
     bool Query(WindowHandle handle, int32_t& width, int32_t& height);
     // Creates a mapped child window of parent at rect and watches the parent; 0 on failure.
     uintptr_t CreateChild(WindowHandle parent, const ScreenRect& rect);
-    // Whether the watched parent has been destroyed.
+    // Whether the watched parent has been destroyed. Also takes note of the parent's size changes.
     bool ParentGone();
+    // Whether the watched parent changed its size since the last call, with the new size.
+    bool ParentResized(int32_t& width, int32_t& height);
 
   private:
     ForeignWindows() = default;
