@@ -1,6 +1,5 @@
 // The kestapp program as a user runs it: exit statuses, messages, help, and the single-instance rule.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "media/MsfFormat.h"
 #include "platform/InstanceLock.h"
 #include "tests/support/ContainerBuilder.h"
+#include "tests/support/Png.h"
 
 namespace fs = std::filesystem;
 
@@ -92,31 +92,12 @@ std::vector<uint8_t> SmallContainer() {
     return testsupport::BuildContainer({{1000, "TEXT", "caption", std::string("A caption", 10)}});
 }
 
-// A snapshot's pixels as R, G, B bytes, rows top first; nothing when the file is no readable PNG.
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-std::optional<Picture> ReadPng(const fs::path& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return std::nullopt;
-    }
-    image.format = PNG_FORMAT_RGB;
-    Picture picture{int32_t(image.width), int32_t(image.height), std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
-    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return std::nullopt;
-    }
-    return picture;
-}
+using testsupport::Channel;
+using testsupport::Image;
 
 // The largest difference of one colour component between the two pictures' averages over blocks of
 // 8 x 8 pixels: dithering moves single pixels, not what a block shows on average.
-int32_t LargestBlockDifference(const Picture& a, const Picture& b) {
+int32_t LargestBlockDifference(const Image& a, const Image& b) {
     constexpr int32_t kBlock = 8;
     int32_t largest = 0;
     for (int32_t top = 0; top + kBlock <= a.height; top += kBlock) {
@@ -125,8 +106,7 @@ int32_t LargestBlockDifference(const Picture& a, const Picture& b) {
                 int32_t sum = 0;
                 for (int32_t y = top; y < top + kBlock; ++y) {
                     for (int32_t x = left; x < left + kBlock; ++x) {
-                        size_t i = (size_t(y) * size_t(a.width) + size_t(x)) * 3 + size_t(c);
-                        sum += int32_t(a.rgb[i]) - int32_t(b.rgb[i]);
+                        sum += Channel(a.At(x, y), c) - Channel(b.At(x, y), c);
                     }
                 }
                 largest = std::max(largest, std::abs(sum) / (kBlock * kBlock));
@@ -276,17 +256,18 @@ TEST_F(AppProgram, TheShowLooksAlikeAtEveryDepth) {
                                      std::to_string(depth) + " --snapshot=" + file.string() + " /s",
                                  runtime_, KESTAPP_PATH);
         EXPECT_EQ(show.status, 0) << depth << show.output;
-        return ReadPng(file);
+        Image picture;
+        return testsupport::ReadPng(file, picture) ? std::optional<Image>(picture) : std::nullopt;
     };
-    std::optional<Picture> reference = snapshot(32);
+    std::optional<Image> reference = snapshot(32);
     ASSERT_TRUE(reference.has_value());
     ASSERT_EQ(reference->width, 800);
     ASSERT_EQ(reference->height, 600);
     size_t lit = 0;
-    for (size_t i = 0; i < reference->rgb.size(); i += 3) {
-        lit += (reference->rgb[i] | reference->rgb[i + 1] | reference->rgb[i + 2]) != 0;
+    for (uint32_t p : reference->pixels) {
+        lit += p != 0;
     }
-    ASSERT_GT(lit, reference->rgb.size() / 3 * 9 / 10);  // the scene fills the screen
+    ASSERT_GT(lit, reference->pixels.size() * 9 / 10);  // the scene fills the screen
 
     // 24 bits hold every colour; 15 (the back buffer of a 16-bit screen) and 8 bits are dithered, and
     // their alpha blends (the translucent rings) round to fewer levels. A black screen differs by ~250.
@@ -295,9 +276,9 @@ TEST_F(AppProgram, TheShowLooksAlikeAtEveryDepth) {
         int32_t tolerance;
     } kDepths[] = {{24, 0}, {16, 12}, {8, 40}};
     for (const auto& d : kDepths) {
-        std::optional<Picture> shown = snapshot(d.depth);
+        std::optional<Image> shown = snapshot(d.depth);
         ASSERT_TRUE(shown.has_value()) << d.depth;
-        ASSERT_EQ(shown->rgb.size(), reference->rgb.size()) << d.depth;
+        ASSERT_EQ(shown->pixels.size(), reference->pixels.size()) << d.depth;
         EXPECT_LE(LargestBlockDifference(*shown, *reference), d.tolerance) << d.depth;
     }
 }

@@ -4,92 +4,21 @@
 // is larger and scaled down when it is smaller, and the program ends with status 0 when the window goes or
 // on SIGTERM. A show inside a window takes that window's lock: the saver's does not refuse it.
 #include <gtest/gtest.h>
-#include <png.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/InstanceLock.h"
-#include "tests/support/Xvfb.h"
-
-// Xlib after GoogleTest, whose names its macros (None, Bool, Status) would break.
-#include <X11/Xutil.h>
-
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+// After GoogleTest, for Xlib's macros.
+#include "tests/support/XShow.h"
 
 namespace {
 
-constexpr int32_t kSceneWidth = 800;
-constexpr int32_t kSceneHeight = 600;
-
-// Parts of the scene that nothing moves over in the first seconds: the first bubble and the logo.
-struct Region {
-    int32_t left, top, width, height;
-};
-constexpr Region kRegions[] = {{38, 210, 60, 60}, {640, 578, 160, 22}};
-
-// 0x00RRGGBB pixels, top row first.
-struct Image {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t At(int32_t x, int32_t y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-};
-
-bool ReadPng(const fs::path& path, Image& image) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&png, path.c_str()) == 0) {
-        return false;
-    }
-    png.format = PNG_FORMAT_BGRA;
-    image.width = int32_t(png.width);
-    image.height = int32_t(png.height);
-    image.pixels.assign(size_t(png.width) * png.height, 0);
-    if (png_image_finish_read(&png, nullptr, image.pixels.data(), 0, nullptr) == 0) {
-        return false;
-    }
-    for (uint32_t& p : image.pixels) {
-        p &= 0xFFFFFF;
-    }
-    return true;
-}
-
-// A window's pixels as the X server shows them (its children included), or an empty image.
-Image Grab(::Display* x, Window window) {
-    Image image;
-    XWindowAttributes a{};
-    if (XGetWindowAttributes(x, window, &a) == 0 || a.map_state != IsViewable) {
-        return image;
-    }
-    XImage* grabbed = XGetImage(x, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    if (grabbed == nullptr) {
-        return image;
-    }
-    image.width = a.width;
-    image.height = a.height;
-    image.pixels.resize(size_t(a.width) * size_t(a.height));
-    for (int32_t y = 0; y < a.height; ++y) {
-        for (int32_t x = 0; x < a.width; ++x) {
-            image.pixels[size_t(y) * size_t(a.width) + size_t(x)] =
-                uint32_t(XGetPixel(grabbed, x, y)) & 0xFFFFFF;
-        }
-    }
-    XDestroyImage(grabbed);
-    return image;
-}
+using namespace testsupport;
 
 // Per channel, the sum of a region's pixels and their count.
 struct Sum {
@@ -97,7 +26,7 @@ struct Sum {
     int count = 0;
     void Add(uint32_t p) {
         for (int c = 0; c < 3; ++c) {
-            channels[c] += (p >> (8 * c)) & 0xFF;
+            channels[c] += Channel(p, c);
         }
         ++count;
     }
@@ -117,7 +46,7 @@ double SceneDistance(const Image& window, const Image& scene) {
     int32_t left = (window.width - width) / 2;
     int32_t top = (window.height - height) / 2;
     double worst = 0;
-    for (const Region& r : kRegions) {
+    for (const ScenePart& r : {kBubble, kLogo}) {
         Sum shown, expected;
         for (int32_t sy = r.top + 1; sy < r.top + r.height - 1; ++sy) {
             for (int32_t sx = r.left + 1; sx < r.left + r.width - 1; ++sx) {
@@ -145,134 +74,19 @@ double SceneDistance(const Image& window, const Image& scene) {
     return worst;
 }
 
-bool WaitFor(std::chrono::milliseconds timeout, const std::function<bool()>& done) {
-    Clock::time_point end = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// One run of kestapp with the lock and configuration directory home, an optional XSCREENSAVER_WINDOW and
-// its stderr kept in a file. A run the test did not see end is killed.
-class Program {
-  public:
-    Program(const fs::path& home, const std::string& display, const std::string& hostEnv,
-            const std::vector<std::string>& args)
-        : errors_(home / ("stderr-" + std::to_string(++runs_))) {
-        // As in the show's test: leaks of SDL and Mesa at exit are not the program's.
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        std::string asanOptions =
-            (asan != nullptr && asan[0] != 0 ? std::string(asan) + ":" : std::string()) + "detect_leaks=0";
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-            setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-            setenv("DISPLAY", display.c_str(), 1);
-            setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
-            unsetenv("WAYLAND_DISPLAY");
-            if (hostEnv.empty()) {
-                unsetenv("XSCREENSAVER_WINDOW");
-            } else {
-                setenv("XSCREENSAVER_WINDOW", hostEnv.c_str(), 1);
-            }
-            if (freopen(errors_.c_str(), "w", stderr) == nullptr) {
-                _exit(126);
-            }
-            std::vector<char*> argv{const_cast<char*>(KESTAPP_PATH)};
-            for (const std::string& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(KESTAPP_PATH, argv.data());
-            _exit(127);
-        }
-    }
-    ~Program() {
-        if (Running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Running() {
-        if (pid_ > 0 && waitpid(pid_, &status_, WNOHANG) == pid_) {
-            pid_ = -1;
-        }
-        return pid_ > 0;
-    }
-    void Terminate() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-        }
-    }
-    // The exit status once ended within timeout, else -1; 128 + the signal for a run that died of one.
-    int WaitExit(std::chrono::milliseconds timeout) {
-        if (!WaitFor(timeout, [this] { return !Running(); })) {
-            return -1;
-        }
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
-    }
-    std::string Errors() const {
-        std::ifstream in(errors_);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-  private:
-    static inline int runs_ = 0;
-    fs::path errors_;
-    pid_t pid_ = -1;
-    int status_ = 0;
-};
-
-int IgnoreXErrors(::Display*, XErrorEvent*) {
-    return 0;
-}
-
 std::string Hex(Window window) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(window));
     return text;
 }
 
-class HackXvfb : public ::testing::Test {
+class HackXvfb : public testsupport::XvfbTest {
   protected:
-    void SetUp() override {
-        server_ = std::make_unique<testsupport::Xvfb>("1280x1024x24");
-        if (server_->Name().empty()) {
-            GTEST_SKIP() << server_->Problem();
-        }
-        home_ = fs::temp_directory_path() / ("kest-hack-" + std::to_string(getpid()));
-        fs::create_directories(home_);
-        XSetErrorHandler(IgnoreXErrors);
-        x_ = XOpenDisplay(server_->Name().c_str());
-        ASSERT_NE(x_, nullptr);
-    }
-    void TearDown() override {
-        if (x_ != nullptr) {
-            XCloseDisplay(x_);
-        }
-        if (!home_.empty()) {
-            fs::remove_all(home_);
-        }
-    }
-
-    std::unique_ptr<testsupport::Xvfb> server_;
-    fs::path home_;
-    ::Display* x_ = nullptr;
+    void SetUp() override { Start("1280x1024x24", "kest-hack"); }
 };
 
 TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
-    // The reference: the same show drawn headless.
-    fs::path snapshot = home_ / "scene.png";
-    Program headless(home_, "", "",
-                     {"--video=headless", "--screen=1024x768x32", "--seed=1", "--seconds=1",
-                      "--snapshot=" + snapshot.string(), "/s"});
-    ASSERT_EQ(headless.WaitExit(std::chrono::seconds(60)), 0) << headless.Errors();
-    Image scene;
-    ASSERT_TRUE(ReadPng(snapshot, scene)) << headless.Errors();
+    Image scene = HeadlessScene();
     ASSERT_EQ(scene.width, kSceneWidth);
     ASSERT_EQ(scene.height, kSceneHeight);
 
@@ -304,7 +118,7 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
         if (c.told != Told::ByEnvironment) {
             args.insert(args.end(), hackArgs.begin(), hackArgs.end());
         }
-        Program hack(home_, server_->Name(), c.told == Told::ByEnvironment ? std::to_string(host) : "", args);
+        Program hack(home_, server_->Name(), args, c.told == Told::ByEnvironment ? std::to_string(host) : "");
 
         double distance = 255;
         bool shown = WaitFor(std::chrono::seconds(20), [&] {
@@ -331,7 +145,7 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
         }
 
         // A second show in the same window is refused at once; the first plays on.
-        Program second(home_, server_->Name(), "", hackArgs);
+        Program second(home_, server_->Name(), hackArgs);
         EXPECT_EQ(second.WaitExit(std::chrono::seconds(20)), 1) << second.Errors();
         EXPECT_TRUE(hack.Running());
 
@@ -352,11 +166,11 @@ TEST_F(HackXvfb, FillsTheHostWindowWithTheSceneAndEndsWithItOrOnSigterm) {
 TEST_F(HackXvfb, AWindowIdThatNamesNoWindowEndsTheProgram) {
     // Not a window id at all: a bad command line.
     for (const char* id : {"0xZZ", "0", "-5"}) {
-        Program hack(home_, server_->Name(), "", {"-window-id", id});
+        Program hack(home_, server_->Name(), {"-window-id", id});
         EXPECT_EQ(hack.WaitExit(std::chrono::seconds(20)), 1) << id;
     }
     // A number that names no window: nothing to show in, said so, and no show running unseen.
-    Program hack(home_, server_->Name(), "", {"-window-id", "12345"});
+    Program hack(home_, server_->Name(), {"-window-id", "12345"});
     EXPECT_NE(hack.WaitExit(std::chrono::seconds(20)), -1);
     EXPECT_NE(hack.Errors().find("no window 0x3039"), std::string::npos) << hack.Errors();
 }
