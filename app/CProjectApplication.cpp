@@ -51,14 +51,27 @@ bool ParseWindowId(const std::string& text, uint32_t& id) {
     return true;
 }
 
-// Hack flags the screensaver daemon may pass that change nothing here.
-bool IsIgnoredHackFlag(const std::string& word) {
-    for (const char* flag : {"-install", "-noinstall", "-fps", "-no-fps", "-mono"}) {
-        if (word == flag) {
-            return true;
+// The flags of the display-hack conventions, as the platform's option reader takes them (a trailing '='
+// marks a flag followed by a value). Daemons write them with one dash or two.
+const char* const kHackFlags[] = {"root", "window-id=", "visual=", "install", "noinstall",
+                                  "fps",  "no-fps",     "mono",    nullptr};
+
+// The hack flag that word is, without its dashes; empty when it is none.
+std::string HackFlag(const std::string& word) {
+    if (word.size() < 2 || word[0] != '-') {
+        return "";
+    }
+    std::string name = word.substr(word[1] == '-' ? 2 : 1);
+    for (const char* const* flag = kHackFlags; *flag != nullptr; ++flag) {
+        std::string known = *flag;
+        if (!known.empty() && known.back() == '=') {
+            known.pop_back();
+        }
+        if (name == known) {
+            return name;
         }
     }
-    return false;
+    return "";
 }
 
 bool HasAsciiLetter(const std::string& text) {
@@ -86,6 +99,10 @@ CProjectApplication::CProjectApplication()
 
 CProjectApplication::~CProjectApplication() = default;
 
+const char* const* CProjectApplication::GetFlags() const {
+    return kHackFlags;
+}
+
 const char* CProjectApplication::GetUsage() const {
     return "Screensaver command line (the first letter counts, in any case, with any prefix):\n"
            "  /s           run the show full screen (saver mode)\n"
@@ -100,7 +117,8 @@ const char* CProjectApplication::GetUsage() const {
            "  -window-id ID  play inside the window ID (decimal or 0x hex)\n"
            "  -root          play on the root window (the desktop), or in $XSCREENSAVER_WINDOW when set\n"
            "  with neither, and no mode letter, the window named by $XSCREENSAVER_WINDOW; the daemon's\n"
-           "  -install, -noinstall, -visual X, -fps, -no-fps and -mono are ignored.\n"
+           "  -install, -noinstall, -visual X, -fps, -no-fps and -mono are ignored. These flags may also\n"
+           "  be written with two dashes, and may stand among the platform options.\n"
            "\n"
            "The media container is the one named by --media=FILE, else the file named by MediaFile in\n"
            "section [Paths] of kestapp.ini (looked up beside the program, then in $XDG_CONFIG_HOME or\n"
@@ -117,20 +135,21 @@ bool CProjectApplication::ParseCommandLine(const char* text, const char* hostEnv
     std::string word;
     std::string rest;
     while (words >> word) {
-        if (word == "-window-id") {
+        std::string flag = HackFlag(word);
+        if (flag == "window-id") {
             if (!(words >> word) || !ParseWindowId(word, hostWindow_)) {
                 return false;
             }
-        } else if (word == "-root") {
+        } else if (flag == "root") {
             // Under the daemon the "root" is its own window, named by the environment (a virtual root).
             if (hostEnv == nullptr || hostEnv[0] == 0) {
                 hostWindow_ = platform::kRootWindow;
             } else if (!ParseWindowId(hostEnv, hostWindow_)) {
                 return false;
             }
-        } else if (word == "-visual") {
+        } else if (flag == "visual") {
             words >> word;  // the daemon's choice of visual: ours is the window's
-        } else if (!IsIgnoredHackFlag(word)) {
+        } else if (flag.empty()) {
             rest += word + ' ';
         }
     }

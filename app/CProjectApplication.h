@@ -25,13 +25,15 @@ class CProjectApplication : public ZApplication {
     bool Initialize() override;
     ZMainWindow* CreateMainWindow(const ZRect& screen) override;
     const char* GetUsage() const override;
+    const char* const* GetFlags() const override;
 
     // Reads the mode letter and the window handle. False (no mode) for a letter other than a, c, p, s. A
     // handle above INT32_MAX saturates to INT32_MAX, so that no number reads as a negative handle.
     // The display-hack conventions come first: "-window-id ID" (decimal or 0x hex) or "-root" select the
     // hack mode, as hostEnv (the value of XSCREENSAVER_WINDOW) does when the line names no mode; with
     // hostEnv set, "-root" means that window, the daemon's virtual root; the
-    // hack flags the daemon may add (-install, -noinstall, -visual X, -fps, -no-fps, -mono) are ignored.
+    // hack flags the daemon may add (-install, -noinstall, -visual X, -fps, -no-fps, -mono) are ignored;
+    // each flag may be written with one dash or two.
     // False for a hack window id that is not a number.
     bool ParseCommandLine(const char* text, const char* hostEnv = nullptr);
     Mode GetMode() const { return mode_; }

@@ -38,6 +38,10 @@ class CWinApp : public CObject {
     virtual int ExitInstance() { return exitCode_; }
     // The application's own command line described for --help (one or more lines).
     virtual const char* GetUsage() const { return ""; }
+    // Flags of the application's own that may stand among the platform options (display hacks are
+    // started with such flags in any order), as "-name" or "--name", followed by a value when the name
+    // ends in '='. Null-terminated; they are handed on to the application's command line.
+    virtual const char* const* GetFlags() const { return nullptr; }
 
     // Ends the loop after this many milliseconds of clock time (0: no limit).
     void SetRunLimit(uint32_t ms) { runLimitMs_ = ms; }

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "platform/CWinApp.h"
 #include "platform/Random.h"
@@ -63,6 +64,23 @@ const char* ValueOf(const char* arg, const char* name) {
     return std::strncmp(arg, name, n) == 0 && arg[n] == '=' ? arg + n + 1 : nullptr;
 }
 
+// How many values follow arg when it is one of the application's flags ("-name" or "--name"), else -1.
+int ApplicationFlagValues(const char* arg, const char* const* appFlags) {
+    if (appFlags == nullptr || arg[0] != '-') {
+        return -1;
+    }
+    const char* name = arg + (arg[1] == '-' ? 2 : 1);
+    for (const char* const* flag = appFlags; *flag != nullptr; ++flag) {
+        size_t n = std::strlen(*flag);
+        bool takesValue = n > 0 && (*flag)[n - 1] == '=';
+        n -= takesValue ? 1 : 0;
+        if (std::strncmp(name, *flag, n) == 0 && name[n] == 0) {
+            return takesValue ? 1 : 0;
+        }
+    }
+    return -1;
+}
+
 void PrintUsage(const char* program, const CWinApp* app) {
     std::printf(
         "Usage: %s [PLATFORM OPTIONS] [COMMAND LINE]\n"
@@ -82,6 +100,7 @@ void PrintUsage(const char* program, const CWinApp* app) {
         "  --seed=N          seed the random generator with N instead of the time\n"
         "  --snapshot=FILE   write the screen to FILE (PNG) when the run ends\n"
         "  --media=FILE      show the media container FILE instead of the one the program carries\n"
+        "                    (also --media FILE)\n"
         "  --timing          print \"first frame presented after N ms\" to stderr, N counted from the\n"
         "                    process's start (as the kernel records it, to 10 ms), and at the end how\n"
         "                    many frames the run presented\n"
@@ -160,10 +179,20 @@ std::string JoinCommandLine(int count, const char* const* args) {
     return line;
 }
 
-bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std::string& error) {
+bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std::string& error,
+                     const char* const* appFlags) {
+    std::vector<const char*> handedOn;
     int i = 1;
     for (; i < argc; ++i) {
         const char* arg = argv[i];
+        int values = ApplicationFlagValues(arg, appFlags);
+        if (values >= 0) {
+            for (int k = 0; k <= values && i + k < argc; ++k) {
+                handedOn.push_back(argv[i + k]);
+            }
+            i += values;
+            continue;
+        }
         if (std::strncmp(arg, "--", 2) != 0) {
             break;
         }
@@ -202,7 +231,11 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
                 return false;
             }
             options.snapshot = value;
-        } else if ((value = ValueOf(arg, "--media")) != nullptr) {
+        } else if (std::strcmp(arg, "--media") == 0 || (value = ValueOf(arg, "--media")) != nullptr) {
+            // Also as two words, the form the screensaver daemon's settings write file options in.
+            if (value == nullptr) {
+                value = i + 1 < argc ? argv[++i] : "";
+            }
             if (*value == 0) {
                 error = "--media needs a file name";
                 return false;
@@ -216,7 +249,10 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
             return false;
         }
     }
-    options.commandLine = JoinCommandLine(argc - i, argv + i);
+    for (; i < argc; ++i) {
+        handedOn.push_back(argv[i]);
+    }
+    options.commandLine = JoinCommandLine(int(handedOn.size()), handedOn.data());
     return true;
 }
 
@@ -228,7 +264,7 @@ int RunApplication(int argc, char** argv) {
 
     RunOptions options;
     std::string error;
-    if (!ParseRunOptions(argc, argv, options, error)) {
+    if (!ParseRunOptions(argc, argv, options, error, app != nullptr ? app->GetFlags() : nullptr)) {
         std::fprintf(stderr, "%s: %s (see --help)\n", program, error.c_str());
         return 1;
     }

@@ -24,8 +24,11 @@ struct RunOptions {
 };
 
 // Parses argv[1..]: options starting with "--" come first; "--" alone ends them; the rest forms the
-// application's command-line text. False with a message in error for a bad option.
-bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std::string& error);
+// application's command-line text. The application's own flags (appFlags, see CWinApp::GetFlags) may
+// stand among the options and go to the command line in their order. False with a message in error
+// for a bad option.
+bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std::string& error,
+                     const char* const* appFlags = nullptr);
 
 // Joins arguments into one command-line text, quoting those that hold white space.
 std::string JoinCommandLine(int count, const char* const* args);

@@ -63,6 +63,9 @@ TEST(AppCommandLine, HackWindowFromTheLineOrTheEnvironment) {
         {"-root", "", true, Mode::Hack, kRoot},
         {"-root", "0x200007", true, Mode::Hack, 0x200007},
         {"-root", "nonsense", false, Mode::None, 0},
+        {"--root", "0x200007", true, Mode::Hack, 0x200007},  // the daemon may write two dashes
+        {"--visual default --window-id 26 --fps", nullptr, true, Mode::Hack, 26},
+        {"---root", nullptr, false, Mode::None, 0},  // no flag: 'r' is no mode letter
         {"", "4194311", true, Mode::Hack, 4194311},
         {"-install -visual default -window-id 0x1a", "99", true, Mode::Hack, 0x1a},
         {"-window-id", nullptr, false, Mode::None, 0},

@@ -249,6 +249,24 @@ TEST(PlatformOptions, PlatformOptionsFirstTheRestReachesTheApplication) {
     EXPECT_EQ(o2.commandLine, "--s");
     EXPECT_EQ(o2.screen.width, 1024);
 
+    // The application's flags may stand among the options, with one dash or two, a value after those
+    // that take one; they reach the application in their order.
+    const char* const flags[] = {"root", "window-id=", nullptr};
+    const char* argv4[] = {"kestapp", "--root", "--media=/m.msf", "-window-id", "--5", "--seed=1",
+                           "-rooted", "/s",     "--seconds=3"};
+    platform::RunOptions o4;
+    ASSERT_TRUE(platform::ParseRunOptions(9, argv4, o4, error, flags)) << error;
+    EXPECT_EQ(o4.media, "/m.msf");
+    EXPECT_EQ(o4.seed, 1u);
+    EXPECT_EQ(o4.commandLine, "--root -window-id --5 -rooted /s --seconds=3");
+    const char* argv6[] = {"kestapp", "--media", "/two words.msf", "/s"};
+    ASSERT_TRUE(platform::ParseRunOptions(4, argv6, o4, error, flags));
+    EXPECT_EQ(o4.media, "/two words.msf");
+    EXPECT_EQ(o4.commandLine, "/s");
+    const char* argv5[] = {"kestapp", "--window-id"};  // its value missing: handed on as it is
+    ASSERT_TRUE(platform::ParseRunOptions(2, argv5, o4, error, flags));
+    EXPECT_EQ(o4.commandLine, "--window-id");
+
     // Options stop at the first argument that is not one.
     const char* argv3[] = {"kestapp", "/s", "--seconds=3"};
     platform::RunOptions o3;

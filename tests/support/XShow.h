@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +75,60 @@ inline Image Grab(::Display* x, Window window) {
     }
     XDestroyImage(grabbed);
     return image;
+}
+
+// Per channel, the sum of a region's pixels and their count.
+struct Sum {
+    double channels[3] = {0, 0, 0};
+    int count = 0;
+    void Add(uint32_t p) {
+        for (int c = 0; c < 3; ++c) {
+            channels[c] += Channel(p, c);
+        }
+        ++count;
+    }
+};
+
+// How far the window's picture of the reference scene's regions is from the scene, as the largest
+// difference of their mean colours per channel. The window shows the scene centred, scaled down (keeping
+// its shape) to fit and never enlarged. Means, because a scaled-down picture samples textures differently
+// from any reference; pixels within a pixel of a region's edge do not count.
+inline double SceneDistance(const Image& window, const Image& scene) {
+    if (window.pixels.empty()) {
+        return 255;
+    }
+    double scale = std::min({1.0, double(window.width) / scene.width, double(window.height) / scene.height});
+    int32_t width = int32_t(scene.width * scale);
+    int32_t height = int32_t(scene.height * scale);
+    int32_t left = (window.width - width) / 2;
+    int32_t top = (window.height - height) / 2;
+    double worst = 0;
+    for (const ScenePart& r : {kBubble, kLogo}) {
+        Sum shown, expected;
+        for (int32_t sy = r.top + 1; sy < r.top + r.height - 1; ++sy) {
+            for (int32_t sx = r.left + 1; sx < r.left + r.width - 1; ++sx) {
+                expected.Add(scene.At(sx, sy));
+            }
+        }
+        for (int32_t wy = top; wy < top + height; ++wy) {
+            double sy = (wy - top + 0.5) * scene.height / height;
+            for (int32_t wx = left; wx < left + width; ++wx) {
+                double sx = (wx - left + 0.5) * scene.width / width;
+                if (sy >= r.top + 1 && sy < r.top + r.height - 1 && sx >= r.left + 1 &&
+                    sx < r.left + r.width - 1) {
+                    shown.Add(window.At(wx, wy));
+                }
+            }
+        }
+        if (shown.count == 0) {
+            return 255;
+        }
+        for (int c = 0; c < 3; ++c) {
+            worst = std::max(
+                worst, std::abs(shown.channels[c] / shown.count - expected.channels[c] / expected.count));
+        }
+    }
+    return worst;
 }
 
 // One run of kestapp (KESTAPP_PATH) with the lock and configuration directory home, XSCREENSAVER_WINDOW set
