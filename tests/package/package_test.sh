@@ -24,8 +24,8 @@ check_tree() {
     for f in usr/bin/kestapp usr/bin/kestmsf usr/bin/kestimg usr/bin/kestdemo; do
         [ -x "$root/$f" ] || fail "$what: $f is missing or not executable"
     done
-    for f in usr/share/man/man1/{kestapp,kestmsf,kestimg,kestdemo}.1 usr/share/applications/kestapp.desktop \
-        usr/share/xscreensaver/config/kestapp.xml; do
+    for f in usr/share/man/man1/{kestapp,kestmsf,kestimg,kestdemo}.1.gz usr/share/applications/kestapp.desktop \
+        usr/share/xscreensaver/config/kestapp.xml usr/share/doc/kestapp/{copyright,changelog.Debian.gz}; do
         [ -s "$root/$f" ] || fail "$what: $f is missing or empty"
     done
     [ "$(readlink "$root/usr/libexec/xscreensaver/kestapp")" = ../../bin/kestapp ] ||
@@ -34,9 +34,13 @@ check_tree() {
     [ "$(entries "$root/usr/bin/kestapp")" = "$want_entries" ] ||
         fail "$what: kestapp does not carry the $want_entries entries of the demo container"
     [ "$("$root/usr/bin/kestapp" --version)" = "kestapp $version" ] || fail "$what: kestapp --version"
+    if command -v python3 >/dev/null; then
+        python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' \
+            "$root/usr/share/xscreensaver/config/kestapp.xml" || fail "$what: kestapp.xml is not well-formed XML"
+    fi
     grep -q "^Exec=kestapp /s$" "$root/usr/share/applications/kestapp.desktop" ||
         fail "$what: the desktop entry does not start the show"
-    grep -q '^\.TH KESTAPP 1 .*KestApp '"$version" "$root/usr/share/man/man1/kestapp.1" ||
+    zgrep -q '^\.TH KESTAPP 1 .*KestApp '"$version" "$root/usr/share/man/man1/kestapp.1.gz" ||
         fail "$what: the man page does not carry the version"
 }
 
