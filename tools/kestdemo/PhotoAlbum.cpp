@@ -181,10 +181,10 @@ int Run(const Options& options, std::ostream& err) {
         return 1;
     }
     std::error_code ec;
-    err << "kestdemo: used " << usable.size() + own << " photos, " << kSetPhotos - usable.size()
-        << " repeats in the sets, " << 2 - own << " reused for the background and mosaic, " << skipped
-        << " files skipped; wrote " << options.output << " (" << fs::file_size(options.output, ec)
-        << " bytes)\n";
+    err << "kestdemo: photos used: " << usable.size() + own
+        << ", repeats in the sets: " << kSetPhotos - usable.size()
+        << ", reused for the background and mosaic: " << 2 - own << ", files skipped: " << skipped
+        << "; wrote " << options.output << " (" << fs::file_size(options.output, ec) << " bytes)\n";
     return 0;
 }
 

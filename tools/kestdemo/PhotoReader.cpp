@@ -7,6 +7,8 @@
 #include <cstdio>
 // jpeglib.h needs size_t and FILE first.
 #include <jpeglib.h>
+// After jpeglib.h: the message codes.
+#include <jerror.h>
 #include <png.h>
 
 #include <algorithm>
@@ -159,7 +161,10 @@ bool ReadJpeg(FILE* file, int32_t coverWidth, int32_t coverHeight, Image& out, e
     out.rgb.assign(size_t(width * height * 3), 0);
     std::vector<uint8_t> cmykRow(size_t(width) * 4);
     if (!ReadJpegPixels(&state, out.rgb.data(), cmykRow.data())) {
-        error = state.error.message;
+        bool tooLarge = state.error.base.msg_code == JERR_NO_BACKING_STORE;
+        error = tooLarge ? "progressive and too large to read (" +
+                               SizeText(state.info.image_width, state.info.image_height) + ")"
+                         : state.error.message;
         return false;
     }
     return true;
