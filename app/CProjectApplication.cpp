@@ -12,6 +12,7 @@
 #include "media/ZMediaServer.h"
 #include "platform/CWnd.h"
 #include "platform/Main.h"
+#include "platform/VideoBackend.h"
 
 namespace {
 
@@ -97,13 +98,14 @@ const char* CProjectApplication::GetUsage() const {
            "(centred on black, scaled down when the window is smaller than 800x600), until that window goes\n"
            "or the program gets SIGTERM:\n"
            "  -window-id ID  play inside the window ID (decimal or 0x hex)\n"
-           "  -root          play on the root window (the desktop)\n"
+           "  -root          play on the root window (the desktop), or in $XSCREENSAVER_WINDOW when set\n"
            "  with neither, and no mode letter, the window named by $XSCREENSAVER_WINDOW; the daemon's\n"
            "  -install, -noinstall, -visual X, -fps, -no-fps and -mono are ignored.\n"
            "\n"
-           "The media container is the one appended to the program, else KestApp.MSF in the directory\n"
-           "named by MediaPath in section [Paths] of kestapp.ini (looked up beside the program, then in\n"
-           "$XDG_CONFIG_HOME or ~/.config, then in the current directory).\n";
+           "The media container is the one named by --media=FILE, else the file named by MediaFile in\n"
+           "section [Paths] of kestapp.ini (looked up beside the program, then in $XDG_CONFIG_HOME or\n"
+           "~/.config, then in the current directory), else the one appended to the program, else\n"
+           "KestApp.MSF in the directory named by MediaPath in that section.\n";
 }
 
 bool CProjectApplication::ParseCommandLine(const char* text, const char* hostEnv) {
@@ -120,7 +122,12 @@ bool CProjectApplication::ParseCommandLine(const char* text, const char* hostEnv
                 return false;
             }
         } else if (word == "-root") {
-            hostWindow_ = platform::kRootWindow;
+            // Under the daemon the "root" is its own window, named by the environment (a virtual root).
+            if (hostEnv == nullptr || hostEnv[0] == 0) {
+                hostWindow_ = platform::kRootWindow;
+            } else if (!ParseWindowId(hostEnv, hostWindow_)) {
+                return false;
+            }
         } else if (word == "-visual") {
             words >> word;  // the daemon's choice of visual: ours is the window's
         } else if (!IsIgnoredHackFlag(word)) {
@@ -217,6 +224,26 @@ bool CProjectApplication::OpenMediaContainer() {
     if (gMediaServer == nullptr) {
         return false;
     }
+    // The user's choice comes before the container the program carries: the one named on the command
+    // line, which must open, then the profile's MediaFile, which falls back to the built-in one.
+    if (!GetMediaFile().empty()) {
+        ZFileSpec chosen(GetMediaFile().c_str());
+        if (gMediaServer->OpenContainer(chosen, false)) {
+            return true;
+        }
+        std::fprintf(stderr, "%s: cannot open the media container %s\n", kTitle, GetMediaFile().c_str());
+        return false;
+    }
+    ZString profileFile = ProfileSetting("MediaFile");
+    if (profileFile.GetLength() > 0) {
+        ZFileSpec chosen(profileFile);
+        if (gMediaServer->OpenContainer(chosen, false)) {
+            return true;
+        }
+        std::fprintf(
+            stderr, "%s: cannot open the media container %s named in kestapp.ini; showing the built-in one\n",
+            kTitle, profileFile.GetText());
+    }
     if (gMediaServer->OpenContainer(GetOwnFile(), true)) {
         return true;
     }
@@ -224,11 +251,16 @@ bool CProjectApplication::OpenMediaContainer() {
     return gMediaServer->OpenContainer(separate, false);
 }
 
-ZString CProjectApplication::SeparateContainerPath() const {
-    ZString path;
+ZString CProjectApplication::ProfileSetting(const char* key) {
+    ZString value;
     ZSettingsFile settings(kTitle);
-    settings.Read("Paths", "MediaPath", path, "");
-    path.Trim();
+    settings.Read("Paths", key, value, "");
+    value.Trim();
+    return value;
+}
+
+ZString CProjectApplication::SeparateContainerPath() const {
+    ZString path = ProfileSetting("MediaPath");
     path.Append("KestApp.MSF");
     return path;
 }
@@ -259,6 +291,8 @@ ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
             ZWindow::SetPreviewParent(parentHandle);
             CWnd* parent = CWnd::FromHandle(parentHandle);
             if (parent == nullptr) {
+                std::fprintf(stderr, "%s: there is no window 0x%x to show the preview in\n", kTitle,
+                             static_cast<unsigned>(windowHandle_));
                 Quit();
                 return nullptr;
             }
@@ -267,6 +301,16 @@ ZMainWindow* CProjectApplication::CreateMainWindow(const ZRect& screen) {
             return new CMainWindow(kMainWindowId, kMainWindowId, rect, kMainWindowFlags);
         }
         case Mode::Hack: {
+            // A window that is not there at the start is a bad command line (the backend says which);
+            // one that goes later ends the show normally.
+            int32_t hostWidth = 0, hostHeight = 0;
+            platform::VideoBackend* backend = platform::GetVideoBackend();
+            if (hostWindow_ != platform::kRootWindow &&
+                (backend == nullptr || !backend->QueryForeignWindow(hostWindow_, hostWidth, hostHeight))) {
+                std::fprintf(stderr, "%s: there is no window 0x%x to show in\n", kTitle, hostWindow_);
+                exitCode_ = 1;  // with no main window the loop never runs
+                return nullptr;
+            }
             // The show at its place on the screen, as the saver's; the backend fills the host window with
             // that part. It neither floats above nor hides with the activation: the daemon owns the desktop.
             ZRect rect = SaverRect(screen);

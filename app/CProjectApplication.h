@@ -29,11 +29,13 @@ class CProjectApplication : public ZApplication {
     // Reads the mode letter and the window handle. False (no mode) for a letter other than a, c, p, s. A
     // handle above INT32_MAX saturates to INT32_MAX, so that no number reads as a negative handle.
     // The display-hack conventions come first: "-window-id ID" (decimal or 0x hex) or "-root" select the
-    // hack mode, as hostEnv (the value of XSCREENSAVER_WINDOW) does when the line names no mode; the
+    // hack mode, as hostEnv (the value of XSCREENSAVER_WINDOW) does when the line names no mode; with
+    // hostEnv set, "-root" means that window, the daemon's virtual root; the
     // hack flags the daemon may add (-install, -noinstall, -visual X, -fps, -no-fps, -mono) are ignored.
     // False for a hack window id that is not a number.
     bool ParseCommandLine(const char* text, const char* hostEnv = nullptr);
     Mode GetMode() const { return mode_; }
+    uint32_t GetHostWindow() const { return hostWindow_; }
     bool IsSaverMode() const { return mode_ == Mode::Saver; }
     int32_t GetWindowHandle() const { return windowHandle_; }
     // The single-instance lock's name: the saver (and the dialogs) hold the application's own, a preview
@@ -48,12 +50,15 @@ class CProjectApplication : public ZApplication {
     static ZRect SaverRect(const ZRect& screen);
 
   protected:
-    // Opens the media container: the one appended to the program, else "KestApp.MSF" in the directory
-    // that the profile file names. False when neither opens.
+    // Opens the media container: the one the command line names (--media), else the profile file's
+    // "MediaFile", else the one appended to the program, else "KestApp.MSF" in the directory that the
+    // profile file names. False when none opens, or when the one the command line names does not.
     virtual bool OpenMediaContainer();
     // The separate container's path from the profile file: "MediaPath" of section "Paths", trimmed,
     // followed by "KestApp.MSF".
     ZString SeparateContainerPath() const;
+    // A setting of section "Paths" of the profile file, trimmed (empty when missing).
+    static ZString ProfileSetting(const char* key);
 
   private:
     std::unique_ptr<ZExceptionFilter> exceptionFilter_;

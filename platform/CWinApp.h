@@ -43,6 +43,10 @@ class CWinApp : public CObject {
     void SetRunLimit(uint32_t ms) { runLimitMs_ = ms; }
     // Writes the virtual screen to this PNG file when the loop ends (empty: no snapshot).
     void SetSnapshotPath(const std::string& path) { snapshotPath_ = path; }
+    // The media container the user named on the command line (empty: none named); the application
+    // decides what it means.
+    void SetMediaFile(const std::string& path) { mediaFile_ = path; }
+    const std::string& GetMediaFile() const { return mediaFile_; }
     // One turn of the loop: takes in input, then dispatches one message or runs one idle pass (and waits
     // briefly). Returns false once the quit message was taken. Run is a loop of these; tests call it.
     bool PumpOnce();
@@ -64,4 +68,5 @@ class CWinApp : public CObject {
     uint32_t idleCount_ = 0;
     bool idlePending_ = true;
     std::string snapshotPath_;
+    std::string mediaFile_;
 };

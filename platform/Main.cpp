@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -80,6 +81,7 @@ void PrintUsage(const char* program, const CWinApp* app) {
         "  --seconds=N       end the run after N seconds (headless: in virtual time, as fast as it can)\n"
         "  --seed=N          seed the random generator with N instead of the time\n"
         "  --snapshot=FILE   write the screen to FILE (PNG) when the run ends\n"
+        "  --media=FILE      show the media container FILE instead of the one the program carries\n"
         "  --timing          print \"first frame presented after N ms\" to stderr, N counted from the\n"
         "                    process's start (as the kernel records it, to 10 ms), and at the end how\n"
         "                    many frames the run presented\n"
@@ -200,6 +202,15 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
                 return false;
             }
             options.snapshot = value;
+        } else if ((value = ValueOf(arg, "--media")) != nullptr) {
+            if (*value == 0) {
+                error = "--media needs a file name";
+                return false;
+            }
+            // Absolute, so that the name keeps its meaning whatever the program's directory becomes.
+            std::error_code ec;
+            std::filesystem::path absolute = std::filesystem::absolute(value, ec);
+            options.media = ec ? std::string(value) : absolute.string();
         } else {
             error = std::string("unknown option '") + arg + "'";
             return false;
@@ -258,6 +269,7 @@ int RunApplication(int argc, char** argv) {
     app->m_lpCmdLine = options.commandLine;
     app->SetRunLimit(options.seconds * 1000u);
     app->SetSnapshotPath(options.snapshot);
+    app->SetMediaFile(options.media);
     int status = 1;
     if (app->InitInstance()) {
         status = app->Run();

@@ -16,6 +16,7 @@ struct RunOptions {
     bool hasSeed = false;
     uint32_t seed = 0;
     std::string snapshot;  // PNG written when the loop ends
+    std::string media;     // the media container to show instead of the program's own (absolute)
     bool timing = false;   // report when the first frame was presented
     bool help = false;
     bool version = false;

@@ -173,11 +173,7 @@ class SdlVideo final : public VideoBackend {
         if (!OpenForeign()) {
             return false;
         }
-        if (!foreign_->Query(handle, width, height)) {
-            std::fprintf(stderr, "kestapp: there is no window 0x%x to show the preview in\n", handle);
-            return false;
-        }
-        return true;
+        return foreign_->Query(handle, width, height);
     }
 
     bool OpenInside(WindowHandle parent, const ScreenRect& rect) override {

@@ -48,6 +48,39 @@ TEST(AppCommandLine, FirstLetterSelectsTheModeAndTheFirstNumberIsTheHandle) {
     EXPECT_EQ(app.GetMode(), Mode::Configure);
 }
 
+// The display-hack conventions: the window comes from -window-id, -root or the daemon's environment, and
+// under the daemon -root means the daemon's window.
+TEST(AppCommandLine, HackWindowFromTheLineOrTheEnvironment) {
+    constexpr uint32_t kRoot = 0xFFFFFFFFu;
+    const struct {
+        const char* text;
+        const char* env;
+        bool ok;
+        Mode mode;
+        uint32_t host;
+    } cases[] = {
+        {"-root", nullptr, true, Mode::Hack, kRoot},
+        {"-root", "", true, Mode::Hack, kRoot},
+        {"-root", "0x200007", true, Mode::Hack, 0x200007},
+        {"-root", "nonsense", false, Mode::None, 0},
+        {"", "4194311", true, Mode::Hack, 4194311},
+        {"-install -visual default -window-id 0x1a", "99", true, Mode::Hack, 0x1a},
+        {"-window-id", nullptr, false, Mode::None, 0},
+        {"-window-id 12z", nullptr, false, Mode::None, 0},
+        {"/s", "99", true, Mode::Saver, 0},  // a mode letter beats the environment
+        {"-fps -mono", nullptr, true, Mode::Configure, 0},
+    };
+    CProjectApplication app;
+    for (const auto& c : cases) {
+        const std::string label = std::string(c.text) + " / " + (c.env ? c.env : "(unset)");
+        EXPECT_EQ(app.ParseCommandLine(c.text, c.env), c.ok) << label;
+        if (c.ok) {
+            EXPECT_EQ(app.GetMode(), c.mode) << label;
+            EXPECT_EQ(app.GetHostWindow(), c.host) << label;
+        }
+    }
+}
+
 // A handle is a 32-bit signed value: every number above INT32_MAX saturates to it, never wraps negative,
 // whatever its width (2^31, 2^32 - 1, 2^32, 2^64) or its leading zeros.
 TEST(AppCommandLine, HandlesAboveTheLargestSignedValueSaturate) {

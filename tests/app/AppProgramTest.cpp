@@ -142,8 +142,8 @@ TEST_F(AppProgram, WithoutContainerEveryModeEndsWithStatusOneAndOnlySaverModeSay
 TEST_F(AppProgram, HelpVersionAndBadOptions) {
     Result help = RunKestapp("--help", runtime_);
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"--video=", "--screen=", "--seconds=", "--seed=", "--snapshot=", "headless",
-                             "/s", "/p HANDLE", "/c", "/a"}) {
+    for (const char* word : {"--video=", "--screen=", "--seconds=", "--seed=", "--snapshot=", "--media=",
+                             "MediaFile", "headless", "/s", "/p HANDLE", "/c", "/a"}) {
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
     }
     Result version = RunKestapp("--version", runtime_);
@@ -152,6 +152,9 @@ TEST_F(AppProgram, HelpVersionAndBadOptions) {
     Result bad = RunKestapp("--screen=1x1x3 /s", runtime_);
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.output.find("bad screen"), std::string::npos);
+    Result noMedia = RunKestapp("--media= /s", runtime_);
+    EXPECT_EQ(noMedia.status, 1);
+    EXPECT_NE(noMedia.output.find("--media needs a file name"), std::string::npos);
     Result unknownBackend = RunKestapp("--video=nothing /s", runtime_);
     EXPECT_EQ(unknownBackend.status, 1);
     EXPECT_NE(unknownBackend.output.find("unknown video backend"), std::string::npos);
@@ -245,6 +248,49 @@ TEST_F(AppProgram, TheBuiltProgramCarriesItsMediaAndACopyKeepsThem) {
         Result configure = RunKestapp("--video=headless /c", runtime_, program);  // no profile, no files
         EXPECT_EQ(configure.status, 0) << program;
         EXPECT_EQ(configure.output, "KestApp: This screensaver has no settings.\n") << program;
+    }
+}
+
+TEST_F(AppProgram, TheUsersContainerComesBeforeTheOneTheProgramCarries) {
+    // The small container holds no scene, so its show is black where the built-in one is lit.
+    WriteBytes(runtime_ / "mine.msf", SmallContainer());
+    const std::string mine = (runtime_ / "mine.msf").string();
+    const struct {
+        const char* profile;  // the MediaFile line of kestapp.ini, if any
+        std::string option;
+        int status;
+        bool builtIn;  // whether the built-in container's show appeared
+        std::string said;
+    } kCases[] = {
+        {nullptr, "--media=" + mine, 0, false, ""},
+        {nullptr, "--media=mine.msf", 0, false, ""},  // relative to the current directory
+        {nullptr, "--media=" + mine + ".gone", 1, false,
+         "KestApp: cannot open the media container " + mine + ".gone\nKestApp: Unable to open media file.\n"},
+        {"mine.msf", "", 0, false, ""},
+        {"/nowhere.msf", "", 0, true,
+         "KestApp: cannot open the media container /nowhere.msf named in kestapp.ini; showing the built-in "
+         "one\n"},
+        {"/nowhere.msf", "--media=" + mine, 0, false, ""},  // the command line beats the profile
+    };
+    for (const auto& c : kCases) {
+        std::ofstream(runtime_ / "kestapp.ini") << "[Paths]\n"
+                                                << (c.profile ? std::string("MediaFile=") + c.profile : "");
+        const fs::path file = runtime_ / "shown.png";
+        fs::remove(file);
+        Result run = RunKestapp("--video=headless --seconds=1 --seed=1 --screen=800x600x32 --snapshot=" +
+                                    file.string() + " " + c.option + " /s",
+                                runtime_, KESTAPP_PATH);
+        const std::string label = c.option + " / " + (c.profile ? c.profile : "-");
+        EXPECT_EQ(run.status, c.status) << label;
+        EXPECT_EQ(run.output, c.said) << label;
+        Image shown;
+        if (c.status == 0 && testsupport::ReadPng(file, shown)) {
+            size_t lit =
+                std::count_if(shown.pixels.begin(), shown.pixels.end(), [](uint32_t p) { return p != 0; });
+            EXPECT_EQ(lit > shown.pixels.size() / 2, c.builtIn) << label;
+        } else {
+            EXPECT_NE(c.status, 0) << label << ": no snapshot";
+        }
     }
 }
 

@@ -224,12 +224,13 @@ TEST(PlatformOptions, PlatformOptionsFirstTheRestReachesTheApplication) {
                           "--seconds=5",
                           "--seed=42",
                           "--snapshot=out.png",
+                          "--media=/srv/show.msf",
                           "/p",
                           "1234",
                           "a b"};
     platform::RunOptions o;
     std::string error;
-    ASSERT_TRUE(platform::ParseRunOptions(9, argv, o, error)) << error;
+    ASSERT_TRUE(platform::ParseRunOptions(10, argv, o, error)) << error;
     EXPECT_EQ(o.video, "headless");
     EXPECT_EQ(o.screen.width, 800);
     EXPECT_EQ(o.screen.height, 600);
@@ -238,6 +239,7 @@ TEST(PlatformOptions, PlatformOptionsFirstTheRestReachesTheApplication) {
     EXPECT_TRUE(o.hasSeed);
     EXPECT_EQ(o.seed, 42u);
     EXPECT_EQ(o.snapshot, "out.png");
+    EXPECT_EQ(o.media, "/srv/show.msf");
     EXPECT_EQ(o.commandLine, "/p 1234 \"a b\"");
 
     // "--" ends the options; later "--x" belongs to the application.
@@ -256,17 +258,12 @@ TEST(PlatformOptions, PlatformOptionsFirstTheRestReachesTheApplication) {
 }
 
 TEST(PlatformOptions, BadValuesAreRefusedWithAReason) {
-    const char* bad[] = {"--screen=800x600",
-                         "--screen=800x600x12",
-                         "--screen=0x600x32",
-                         "--screen=800x600x32x",
-                         "--screen=99999x600x32",
-                         "--seconds=-1",
-                         "--seconds=9999999999",
-                         "--seed=x",
-                         "--snapshot=",
-                         "--frobnicate",
-                         "--video"};
+    const char* bad[] = {"--screen=800x600",      "--screen=800x600x12",
+                         "--screen=0x600x32",     "--screen=800x600x32x",
+                         "--screen=99999x600x32", "--seconds=-1",
+                         "--seconds=9999999999",  "--seed=x",
+                         "--snapshot=",           "--media=",
+                         "--frobnicate",          "--video"};
     for (const char* arg : bad) {
         const char* argv[] = {"kestapp", arg};
         platform::RunOptions o;
