@@ -487,18 +487,39 @@ TEST_F(PhotoAlbumTest, NoUsablePhotoWritesNothing) {
     EXPECT_NE(r.err.find("cannot read the folder"), std::string::npos) << r.err;
 }
 
-// The show plays a container built from photos. Disabled until kestapp takes --media=FILE (being added
-// on main); then enable it.
-TEST_F(PhotoAlbumTest, DISABLED_TheShowPlaysTheContainer) {
+// The show plays a whole minute of a container built from photos, as the screensaver, and draws it.
+TEST_F(PhotoAlbumTest, TheShowPlaysTheContainer) {
     WriteFile(scratch_ / "photos" / "a.jpg", HalvesJpeg(640, 480, kRed, kBlue));
     const std::string out = (scratch_ / "play.msf").string();
     ASSERT_EQ(testsupport::RunTool(demo::Run, {"--photos", (scratch_ / "photos").string(), "-o", out}).status,
               0);
-    const std::string command =
-        "cd '" + (scratch_ / "photos").string() + "' && XDG_RUNTIME_DIR='" + (scratch_ / "photos").string() +
-        "' XDG_CONFIG_HOME='" + (scratch_ / "photos").string() + "' DISPLAY= WAYLAND_DISPLAY= '" +
-        KESTAPP_PATH + "' --video=headless --seconds=60 --seed=1 --media=" + out + " /s 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    // Its own runtime and configuration folders: the instance lock and profile of no other run.
+    const fs::path run = scratch_ / "run";
+    fs::create_directory(run);
+    const fs::path snapshot = run / "shown.png";
+    const std::string command = "cd '" + run.string() + "' && XDG_RUNTIME_DIR='" + run.string() +
+                                "' XDG_CONFIG_HOME='" + run.string() + "' DISPLAY= WAYLAND_DISPLAY= '" +
+                                KESTAPP_PATH +
+                                "' --video=headless --seconds=60 --seed=1 --screen=800x600x32 --snapshot='" +
+                                snapshot.string() + "' --media='" + out + "' /s 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string said;
+    char buffer[512];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        said.append(buffer, n);
+    }
+    EXPECT_EQ(pclose(pipe), 0) << said;
+    EXPECT_EQ(said, "");
+    // The scene is drawn: most of the screen is lit.
+    photo::Photo shown;
+    std::string error;
+    ASSERT_TRUE(photo::ReadPhoto(snapshot.string(), 800, 600, shown, error)) << error;
+    size_t lit = 0;
+    for (size_t i = 0; i < shown.image.rgb.size(); i += 3) {
+        lit += shown.image.rgb[i] + shown.image.rgb[i + 1] + shown.image.rgb[i + 2] > 0;
+    }
+    EXPECT_GT(lit, shown.image.rgb.size() / 3 / 2);
 }
 
 }  // namespace
