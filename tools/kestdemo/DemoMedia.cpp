@@ -11,6 +11,7 @@
 #include "platform/Font.h"
 #include "tools/itemwriter/ItemWriter.h"
 #include "tools/kestdemo/DemoDraw.h"
+#include "tools/kestdemo/PhotoAlbum.h"
 
 namespace demo {
 
@@ -528,10 +529,6 @@ std::string Rix(const Canvas& c) {
     return itemwriter::WriteRix({Raw(c)});
 }
 
-std::string Text(const char* text) {
-    return std::string(text) + '\0';
-}
-
 // Coverage (0..255) to alpha (0..63).
 std::vector<uint8_t> CoverageToAlpha(const std::vector<uint8_t>& coverage) {
     std::vector<uint8_t> out;
@@ -605,22 +602,36 @@ constexpr RingKind kRings[] = {{1500, 9, 37},  {1600, 15, 37}, {1700, 24, 37},
 
 }  // namespace
 
+ShowPictures DemoPictures() {
+    ShowPictures pictures{Landscape(true), Landscape(false), {}};
+    const std::vector<Subject> sets[2] = {Shapes(), Scenes()};
+    for (int s = 0; s < 2; ++s) {
+        for (const Subject& subject : sets[s]) {
+            pictures.sets[s].push_back({Photo(subject, 252, 224), Photo(subject, 60, 60), subject.caption});
+        }
+    }
+    return pictures;
+}
+
 bool RenderItems(std::vector<Item>& items, std::string& error) {
+    return RenderItems(DemoPictures(), items, error);
+}
+
+bool RenderItems(const ShowPictures& pictures, std::vector<Item>& items, std::string& error) {
     items.clear();
-    Canvas day = Landscape(true);
-    items.push_back({1000, "JPEG", "backgrnd", EncodeJpeg(day, kJpegQuality)});
+    items.push_back({1000, "JPEG", "backgrnd", EncodeJpeg(pictures.background, kJpegQuality)});
 
     // Sets 0 and 1: feature photographs, bubble photographs of the same subjects, captions.
-    const std::vector<Subject> sets[2] = {Shapes(), Scenes()};
     const uint16_t featureBase[2] = {1003, 1243}, bubbleBase[2] = {1103, 1363}, captionBase[2] = {2400, 2300};
     for (int s = 0; s < 2; ++s) {
-        for (size_t i = 0; i < sets[s].size(); ++i) {
+        for (size_t i = 0; i < pictures.sets[s].size(); ++i) {
+            const SetPhoto& photo = pictures.sets[s][i];
             uint16_t n = uint16_t(i);
-            items.push_back({uint16_t(featureBase[s] + n), "JPEG", "feature",
-                             EncodeJpeg(Photo(sets[s][i], 252, 224), kJpegQuality)});
-            items.push_back({uint16_t(bubbleBase[s] + n), "JPEG", "bubphoto",
-                             EncodeJpeg(Photo(sets[s][i], 60, 60), kJpegQuality)});
-            items.push_back({uint16_t(captionBase[s] + n), "TEXT", "caption", Text(sets[s][i].caption)});
+            items.push_back(
+                {uint16_t(featureBase[s] + n), "JPEG", "feature", EncodeJpeg(photo.feature, kJpegQuality)});
+            items.push_back(
+                {uint16_t(bubbleBase[s] + n), "JPEG", "bubphoto", EncodeJpeg(photo.bubble, kJpegQuality)});
+            items.push_back({uint16_t(captionBase[s] + n), "TEXT", "caption", photo.caption + '\0'});
         }
     }
     for (int k = 0; k < 80; ++k) {
@@ -644,16 +655,15 @@ bool RenderItems(std::vector<Item>& items, std::string& error) {
     if (!FontItems(items, error)) {
         return false;
     }
-    items.push_back({2600, "JPEG", "preview", EncodeJpeg(day.Shrink(4), kJpegQuality)});
-    // The mosaic: 100 x 100 pieces of the dusk picture; rows 0 and 1 have no tiles in columns 5 to 7.
-    Canvas dusk = Landscape(false);
+    items.push_back({2600, "JPEG", "preview", EncodeJpeg(pictures.background.Shrink(4), kJpegQuality)});
+    // The mosaic: 100 x 100 pieces of its picture; rows 0 and 1 have no tiles in columns 5 to 7.
     for (int r = 0; r < 6; ++r) {
         for (int col = 0; col < 8; ++col) {
             if (r < 2 && col >= 5) {
                 continue;
             }
             items.push_back({uint16_t(2700 + 8 * r + col), "JPEG", "tile",
-                             EncodeJpeg(dusk.Crop(100 * col, 100 * r, 100, 100), kJpegQuality)});
+                             EncodeJpeg(pictures.mosaic.Crop(100 * col, 100 * r, 100, 100), kJpegQuality)});
         }
     }
     std::string logo;
@@ -674,16 +684,23 @@ bool RenderItems(std::vector<Item>& items, std::string& error) {
     return true;
 }
 
-bool WriteContainer(const std::string& path, std::string& error) {
-    // A missing output folder is reported before the few seconds of rendering.
+bool CheckOutputFolder(const std::string& path, std::string& error) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code ec;
     if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
         error = "cannot write " + path + ": " + folder.string() + " is not a folder";
         return false;
     }
+    return true;
+}
+
+bool WriteContainer(const std::string& path, std::string& error) {
+    return CheckOutputFolder(path, error) && WriteContainer(DemoPictures(), path, error);
+}
+
+bool WriteContainer(const ShowPictures& pictures, const std::string& path, std::string& error) {
     std::vector<Item> items;
-    if (!RenderItems(items, error)) {
+    if (!RenderItems(pictures, items, error)) {
         return false;
     }
     std::vector<uint8_t> container;
@@ -691,6 +708,7 @@ bool WriteContainer(const std::string& path, std::string& error) {
         error = "the rendered items do not fit in a container";
         return false;
     }
+    std::error_code ec;
     // Written beside path and renamed into place, so a failed run never leaves a partial container for the
     // build to take as fresh.
     std::string temporary = path + ".kestdemo-tmp";
@@ -708,24 +726,54 @@ bool WriteContainer(const std::string& path, std::string& error) {
     return true;
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     static const char kUsage[] =
         "usage: kestdemo -o OUT.MSF\n"
-        "Renders the demo media and writes them as a media container.\n";
+        "       kestdemo --photos DIR [--captions FILE] -o OUT.MSF\n"
+        "Renders the demo media and writes them as a media container.\n"
+        "With --photos, the show's photographs come from the JPEG and PNG files in DIR (by content, in\n"
+        "name order, not recursive, hidden files skipped; other files are named and skipped):\n"
+        "  the first 20 readable ones make set 0 and the next 20 set 1, repeated in order when there are\n"
+        "  fewer than 40; the 41st becomes the background (and its preview) and the 42nd the mosaic\n"
+        "  picture, and when there are fewer, the first and second serve again. Photos are turned upright\n"
+        "  by their EXIF orientation and cropped to fill, never stretched; PNG transparency shows black.\n"
+        "  Everything else (animation, ripples, bubble, font, logos) is the demo's.\n"
+        "  --captions FILE  lines \"file name<TAB>caption\" in UTF-8 ('#' starts a comment line).\n"
+        "  A photo without one is captioned by its EXIF description, else by its file name.\n";
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << kUsage;
         return 0;
     }
-    if (args.size() != 2 || args[0] != "-o" || args[1].empty()) {
-        err << "kestdemo: expected -o OUT.MSF (see --help)\n";
+    album::Options options;
+    bool ok = true;
+    for (size_t i = 0; ok && i < args.size(); i += 2) {
+        std::string* value = args[i] == "-o"           ? &options.output
+                             : args[i] == "--photos"   ? &options.folder
+                             : args[i] == "--captions" ? &options.captionsFile
+                                                       : nullptr;
+        ok = value != nullptr && value->empty() && i + 1 < args.size() && !args[i + 1].empty();
+        if (ok) {
+            *value = args[i + 1];
+        }
+    }
+    if (!ok || options.output.empty() || (options.folder.empty() && !options.captionsFile.empty())) {
+        err << "kestdemo: expected -o OUT.MSF or --photos DIR [--captions FILE] -o OUT.MSF (see --help)\n";
         return 1;
     }
+    if (!options.folder.empty()) {
+        options.terminal = errIsTerminal;
+        return album::Run(options, err);
+    }
     std::string error;
-    if (!WriteContainer(args[1], error)) {
+    if (!WriteContainer(options.output, error)) {
         err << "kestdemo: " << error << "\n";
         return 1;
     }
     return 0;
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return Run(args, out, err, false);
 }
 
 }  // namespace demo
