@@ -667,11 +667,11 @@ bool RenderItems(const ShowPictures& pictures, std::vector<Item>& items, std::st
         }
     }
     std::string logo;
-    if (!Logo("Shapes", Rgb8(200, 40, 60), Rgb8(240, 150, 30), logo, error)) {
+    if (!Logo(pictures.logos[0], Rgb8(200, 40, 60), Rgb8(240, 150, 30), logo, error)) {
         return false;
     }
     items.push_back({2800, "JPEG", "logo", logo});
-    if (!Logo("Scenes", Rgb8(30, 90, 180), Rgb8(40, 170, 140), logo, error)) {
+    if (!Logo(pictures.logos[1], Rgb8(30, 90, 180), Rgb8(40, 170, 140), logo, error)) {
         return false;
     }
     items.push_back({2900, "JPEG", "logo", logo});

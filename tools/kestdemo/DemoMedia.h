@@ -44,6 +44,7 @@ struct ShowPictures {
     Canvas background;
     Canvas mosaic;
     std::vector<SetPhoto> sets[2];
+    const char* logos[2] = {"Shapes", "Scenes"};  // the names of the two sets, shown in the corner
 };
 
 // The demo's own pictures.

@@ -172,7 +172,7 @@ int Run(const Options& options, std::ostream& err) {
         }
         pictures.push_back(Picture(photo.image));
     }
-    demo::ShowPictures show{pictures[0], pictures[1], {}};
+    demo::ShowPictures show{pictures[0], pictures[1], {}, {"Photos", "More photos"}};
     for (size_t i = 0; i < kSetPhotos; ++i) {
         show.sets[i / demo::kSetSize].push_back(usable[i % usable.size()].set);
     }
