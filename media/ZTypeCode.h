@@ -21,6 +21,10 @@ inline constexpr ZTypeCode kTypeRax = MakeTypeCode("RAX ");
 inline constexpr ZTypeCode kTypeRcx = MakeTypeCode("RCX ");
 inline constexpr ZTypeCode kTypeFont = MakeTypeCode("FONT");
 inline constexpr ZTypeCode kTypePhotoshop = MakeTypeCode("8BPS");
+inline constexpr ZTypeCode kTypeGif = MakeTypeCode("GIFf");
+inline constexpr ZTypeCode kTypeBmp = MakeTypeCode(".BMP");
+inline constexpr ZTypeCode kTypeTarga = MakeTypeCode("TPIC");
+inline constexpr ZTypeCode kTypePict = MakeTypeCode("PICT");
 
 // The four characters of a code, in reading order.
 inline std::string TypeCodeText(ZTypeCode code) {

@@ -7,8 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libjpeg62-turbo-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev libpixman-1-dev
-  # cjpeg and djpeg: the image tool's JPEG results are checked against them.
-  libjpeg-turbo-progs
+  # cjpeg and djpeg: the image tool's JPEG results are checked against them. giflib and stb_image: the
+  # GIF, BMP and Targa readers are checked against them, in the tests only.
+  libjpeg-turbo-progs libgif-dev libstb-dev
   # Xvfb and xdotool: the preview test and the show's end-to-end test run the real window on a virtual
   # X server, and xdotool clicks and types into it.
   xvfb xdotool

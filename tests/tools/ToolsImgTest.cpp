@@ -104,6 +104,14 @@ TEST_F(ToolsImg, ConvertWritesEveryDepth) {
         }
         EXPECT_LE(error, c.tolerance) << c.depth;
     }
+    // One frame of the two: the lower band, rows 3 to 5.
+    Result frame = Img({"convert", P("grad.rix"), P("frame.ppm"), "--frame=1"});
+    ASSERT_EQ(frame.status, 0) << frame.err;
+    int width = 0, height = 0;
+    std::vector<uint8_t> band = ReadPpm(P("frame.ppm"), width, height);
+    ASSERT_EQ(width * height * 3, int(band.size()));
+    EXPECT_EQ(height, 3);
+    EXPECT_EQ(band[1], 40 * 3);  // green of the band's first row is that of row 3
     Result r = Img({"convert", P("grad.rix"), P("out.png")});
     EXPECT_EQ(r.status, 0) << r.err;
     std::ifstream png(P("out.png"), std::ios::binary);
@@ -125,6 +133,11 @@ TEST_F(ToolsImg, FailuresAreOneClearLine) {
         {{"convert", P("grad.rix"), P("out.gif")}, "must end in .png or .ppm"},
         {{"convert", P("grad.rix"), P("out.ppm"), "--depth", "12"}, "--depth takes"},
         {{"convert", P("grad.rix")}, "needs SOURCE and OUT"},
+        {{"convert", P("grad.rix"), P("out.ppm"), "--layer=1"}, "has 1 layer (0 to 0)"},
+        {{"convert", P("grad.rix"), P("out.ppm"), "--frame", "3"}, "has 2 frames (0 to 1)"},
+        {{"convert", P("grad.rix"), P("out.ppm"), "--frame", "-1"}, "--frame takes a number"},
+        {{"convert", P("grad.rix"), P("out.ppm"), "--layer", "0", "--frame", "0"}, "do not go together"},
+        {{"convert", P("grad.rix"), P("out.ppm"), "--flip"}, "unknown option --flip"},
         {{"frobnicate"}, "unknown command"},
     };
     for (const Case& c : cases) {

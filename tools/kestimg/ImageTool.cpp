@@ -22,8 +22,12 @@ constexpr const char* kUsage =
     "Usage: kestimg COMMAND ...\n"
     "\n"
     "  info SOURCE                         print the type, size, depth, images and frames of an image\n"
-    "  convert SOURCE OUT [--depth D]      decode SOURCE into an offscreen of depth D (8, 15, 16, 24 or\n"
-    "                                      32; 32 when not given) and write it to OUT (.png or .ppm)\n"
+    "  convert SOURCE OUT [--depth D] [--layer N | --frame N]\n"
+    "                                      decode SOURCE into an offscreen of depth D (8, 15, 16, 24 or\n"
+    "                                      32; 32 when not given) and write it to OUT (.png or .ppm): the\n"
+    "                                      whole picture (a document's merged image, an animation's\n"
+    "                                      frames as one strip), or only its image (layer) N or frame N,\n"
+    "                                      counted from 0\n"
     "\n"
     "SOURCE is an image file, its type taken from its extension (.jpg, .jpeg, .rix, ...), or an item of a\n"
     "media container as FILE:ID, the container plain or appended to a program.\n";
@@ -188,42 +192,110 @@ bool ParseDepth(const std::string& text, int32_t& depth) {
     return false;
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& err) {
-    std::vector<std::string> positional;
+// Convert's options: --depth D, --layer N, --frame N, each as two words or NAME=VALUE.
+struct ConvertOptions {
     int32_t depth = 32;
+    int32_t layer = -1;  // -1: the whole picture
+    int32_t frame = -1;  // -1: every frame
+    std::vector<std::string> positional;
+};
+
+bool ParseIndex(const std::string& text, int32_t& index) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    index = std::stoi(text);
+    return true;
+}
+
+bool ParseConvertOptions(const std::vector<std::string>& args, ConvertOptions& options, std::string& error) {
     for (size_t i = 1; i < args.size(); ++i) {
-        std::string value;
-        if (args[i] == "--depth" && i + 1 < args.size()) {
-            value = args[++i];
-        } else if (args[i].rfind("--depth=", 0) == 0) {
-            value = args[i].substr(8);
-        } else if (args[i].rfind("--", 0) == 0) {
-            err << "kestimg: unknown option " << args[i] << "\n";
-            return 1;
-        } else {
-            positional.push_back(args[i]);
+        if (args[i].rfind("--", 0) != 0) {
+            options.positional.push_back(args[i]);
             continue;
         }
-        if (!ParseDepth(value, depth)) {
-            err << "kestimg: --depth takes 8, 15, 16, 24 or 32\n";
-            return 1;
+        size_t equals = args[i].find('=');
+        std::string name = args[i].substr(0, equals);
+        std::string value;
+        if (equals != std::string::npos) {
+            value = args[i].substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        }
+        if (name == "--depth") {
+            if (!ParseDepth(value, options.depth)) {
+                error = "--depth takes 8, 15, 16, 24 or 32";
+                return false;
+            }
+        } else if (name == "--layer" || name == "--frame") {
+            if (!ParseIndex(value, name == "--layer" ? options.layer : options.frame)) {
+                error = name + " takes a number from 0";
+                return false;
+            }
+        } else {
+            error = "unknown option " + args[i];
+            return false;
         }
     }
-    if (positional.size() != 2) {
-        err << "kestimg: convert needs SOURCE and OUT\n";
+    if (options.layer >= 0 && options.frame >= 0) {
+        error = "--layer and --frame do not go together";
+        return false;
+    }
+    if (options.positional.size() != 2) {
+        error = "convert needs SOURCE and OUT";
+        return false;
+    }
+    return true;
+}
+
+// What to ask the reader for: a document's merged image unless one layer is chosen, and which frame of
+// the strip to keep (-1: all). False with a reason when the chosen layer or frame does not exist.
+bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZImageLoad& load,
+                 std::string& error) {
+    std::unique_ptr<ZImageReader> reader(CreateImageReader(&file, type));
+    if (reader == nullptr || reader->ReadHeader() != 0) {
+        const char* why = reader != nullptr ? reader->GetError() : nullptr;
+        error = why != nullptr ? why : "cannot be decoded";
+        return false;
+    }
+    int32_t images = reader->GetImageCount(), frames = reader->GetFrameCount();
+    if (options.layer >= images) {
+        error = "has " + std::to_string(images) + (images == 1 ? " layer" : " layers") + " (0 to " +
+                std::to_string(images - 1) + ")";
+        return false;
+    }
+    if (options.frame >= frames) {
+        error = "has " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") + " (0 to " +
+                std::to_string(frames - 1) + ")";
+        return false;
+    }
+    load.index = options.layer >= 0 ? options.layer : images > 1 ? kImageComposed : kImageAllChained;
+    return true;
+}
+
+int Convert(const std::vector<std::string>& args, std::ostream& err) {
+    ConvertOptions options;
+    std::string error;
+    if (!ParseConvertOptions(args, options, error)) {
+        err << "kestimg: " << error << "\n";
         return 1;
     }
-    const std::string& text = positional[0];
-    const std::string& output = positional[1];
+    const int32_t depth = options.depth;
+    const std::string& text = options.positional[0];
+    const std::string& output = options.positional[1];
     bool png = EndsWith(output, ".png");
     if (!png && !EndsWith(output, ".ppm")) {
         err << "kestimg: " << output << ": the output must end in .png or .ppm\n";
         return 1;
     }
     Source source;
-    std::string error;
+    ZImageLoad load;
     if (!OpenSource(text, source, error) || !CheckType(text, source.type, error)) {
         err << "kestimg: " << error << "\n";
+        return 1;
+    }
+    if (!ChooseImage(source.file, source.type, options, load, error)) {
+        err << "kestimg: " << text << ": " << error << "\n";
         return 1;
     }
     // An 8-bit target dithers to the system palette, as the screen would hold it.
@@ -232,7 +304,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
     ZImageLoadResult result;
     {
         ZForcedDepth forced(depth);
-        ReadImageFile(source.file, source.type, ZImageLoad{}, result);
+        ReadImageFile(source.file, source.type, load, result);
     }
     bool written = false;
     if (result.offscreen == nullptr) {
@@ -241,6 +313,13 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
         std::vector<uint8_t> rgb = RgbOf(*result.offscreen);
         int32_t width = result.offscreen->GetWidth();
         int32_t height = result.offscreen->GetHeight();
+        if (options.frame >= 0 && result.frameCount > 1) {
+            // The frames are bands of equal height, stacked from the top.
+            height /= result.frameCount;
+            size_t band = size_t(width) * size_t(height) * 3;
+            auto first = rgb.begin() + std::ptrdiff_t(band * size_t(options.frame));
+            rgb = std::vector<uint8_t>(first, first + std::ptrdiff_t(band));
+        }
         written = png ? platform::WritePngRgb(output, width, height, rgb.data(), error)
                       : WritePpm(output, width, height, rgb, error);
         DeleteOffscreenChain(result.offscreen);
