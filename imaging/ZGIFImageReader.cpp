@@ -98,18 +98,41 @@ bool NextImage(ZByteCursor& cursor, ZGIFImageReader::Image& image) {
     }
 }
 
-// Image row n of height rows in the order the four interlace passes store them.
+// The four interlace passes: every 8th row from 0, every 8th from 4, every 4th from 2, every 2nd from 1.
+constexpr int32_t kPassStart[4] = {0, 4, 2, 1};
+constexpr int32_t kPassStep[4] = {8, 8, 4, 2};
+
+// The rows of pass among the first rows of an image.
+int32_t PassRows(int32_t pass, int32_t rows) {
+    return std::max(0, (rows - kPassStart[pass] + kPassStep[pass] - 1) / kPassStep[pass]);
+}
+
+// Image row n of height rows in the order the interlace passes store them.
 int32_t InterlacedRow(int32_t n, int32_t height) {
-    static constexpr int32_t kStart[4] = {0, 4, 2, 1};
-    static constexpr int32_t kStep[4] = {8, 8, 4, 2};
     for (int32_t pass = 0; pass < 4; ++pass) {
-        int32_t rows = std::max(0, (height - kStart[pass] + kStep[pass] - 1) / kStep[pass]);
+        int32_t rows = PassRows(pass, height);
         if (n < rows) {
-            return kStart[pass] + n * kStep[pass];
+            return kPassStart[pass] + n * kPassStep[pass];
         }
         n -= rows;
     }
     return height;
+}
+
+// How many stored rows must be decoded to reach every image row above limit.
+int32_t RowsNeeded(int32_t height, bool interlaced, int32_t limit) {
+    limit = std::clamp(limit, 0, height);
+    if (!interlaced) {
+        return limit;
+    }
+    int32_t needed = 0, before = 0;
+    for (int32_t pass = 0; pass < 4; ++pass) {
+        if (PassRows(pass, limit) > 0) {
+            needed = before + PassRows(pass, limit);
+        }
+        before += PassRows(pass, height);
+    }
+    return needed;
 }
 
 }  // namespace
@@ -314,13 +337,7 @@ const char* ZGIFImageReader::DecodeImage(ZOffscreen& target, const Image& image,
     int32_t rows = std::min(screenHeight_, target.GetHeight() - bandTop);
     int32_t columns = std::min(width_, target.GetWidth());
     // Only rows up to the last one that shows are decoded: the rest cannot change the picture.
-    int32_t needed = 0;
-    for (int32_t n = 0; n < image.height; ++n) {
-        int32_t y = image.interlaced ? InterlacedRow(n, image.height) : n;
-        if (image.top + y < rows) {
-            needed = n + 1;
-        }
-    }
+    int32_t needed = RowsNeeded(image.height, image.interlaced, rows - image.top);
     if (needed == 0 || image.width == 0 || image.left >= columns) {
         return nullptr;
     }

@@ -417,3 +417,23 @@ TEST_F(GifReader, BadFilesFailWithAReason) {
         }
     }
 }
+
+TEST_F(GifReader, OversizeInterlacedFramesShowTheirVisibleRows) {
+    // Decoding stops after the last stored row that shows; the rows above it must all be there.
+    for (int32_t top : {0, 3, 9}) {
+        for (int32_t height : {1, 7, 20}) {
+            SCOPED_TRACE("top " + std::to_string(top) + ", height " + std::to_string(height));
+            Gif gif = OneFrame(6, 10, 3, true, Noise(size_t(6 * height), 8, uint32_t(height)));
+            gif.frames[0].top = top;
+            gif.frames[0].height = height;
+            gif.background = 7;
+            Bytes expected(60, 7);
+            for (int32_t y = top; y < std::min(10, top + height); ++y) {
+                std::copy_n(gif.frames[0].pixels.begin() + (y - top) * 6, 6, expected.begin() + y * 6);
+            }
+            Decoded decoded = ReadWithOurs(Write(gif), kLoadPixels);
+            ASSERT_EQ(decoded.status, 0) << decoded.error;
+            EXPECT_EQ(decoded.indices, expected);
+        }
+    }
+}

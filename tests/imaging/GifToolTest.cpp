@@ -166,9 +166,9 @@ TEST(GifSeeds, WrittenOnRequest) {
     one.frames[0].transparent = 1;
     one.frames[0].interlaced = true;
     WriteFile(gifDir / "interlaced_transparent.gif", Write(one));
-    // The LZW target reads a minimum code size byte, then a sub-block chain.
+    // The LZW target reads the minimum code size less one, a row length, then a sub-block chain.
     for (int32_t size : {2, 8}) {
-        Bytes seed = {uint8_t(size)};
+        Bytes seed = {uint8_t(size - 1), 39};
         Bytes stream = EncodeStream(Noise(300, 1 << size, uint32_t(size)), size, 40);
         seed.insert(seed.end(), stream.begin(), stream.end());
         WriteFile(lzwDir / ("stream" + std::to_string(size) + ".lzw"), seed);
