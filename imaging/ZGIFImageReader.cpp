@@ -156,6 +156,7 @@ void ZGIFImageReader::MergeGlobalTable() {
 
 int32_t ZGIFImageReader::ReadHeader() {
     data_ = ReadAll(size_);
+    width_ = height_ = 0;
     frameCount_ = 1;
     if (data_ == nullptr) {
         return Fail("GIF file cannot be read");
