@@ -1,10 +1,12 @@
 
+#include <algorithm>
 #include <iterator>
 #include <new>
 
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
+#include "imaging/ZGIFImageReader.h"
 #include "imaging/ZJPEGImageReader.h"
 #include "imaging/ZRawImageReader.h"
 #include "media/ZFile.h"
@@ -46,6 +48,28 @@ std::unique_ptr<uint8_t[]> ZImageReader::ReadAll(size_t& size) {
     file_->Seek(0);
     size = size_t(length);
     return data;
+}
+
+void ZImageReader::MergePalette(const uint8_t* colours, int32_t n, uint8_t* map, int32_t reserved) {
+    for (int32_t i = 0; i < n; ++i) {
+        const uint8_t* c = colours + 3 * i;
+        int32_t nearest = -1;
+        int32_t best = 0;
+        for (int32_t e = 0; e < paletteCount_; ++e) {
+            const uint8_t* p = palette_ + 3 * e;
+            int32_t dr = p[0] - c[0], dg = p[1] - c[1], db = p[2] - c[2];
+            int32_t distance = dr * dr + dg * dg + db * db;
+            if (e != reserved && (nearest < 0 || distance < best)) {
+                nearest = e;
+                best = distance;
+            }
+        }
+        if ((nearest < 0 || best != 0) && paletteCount_ < 256) {
+            nearest = paletteCount_++;
+            std::copy(c, c + 3, palette_ + 3 * nearest);
+        }
+        map[i] = uint8_t(nearest < 0 ? 0 : nearest);
+    }
 }
 
 ZColorTable* ZImageReader::GetColorTable(bool rebuild) {
@@ -163,6 +187,7 @@ constexpr ReaderKind kReaderKinds[] = {
     {kTypeRix, "raw image", Create<ZRawImageReader>},
     {MakeTypeCode("RIW "), "raw image", Create<ZRawImageReader>},
     {kTypeJpeg, "JPEG", Create<ZJPEGImageReader>},
+    {kTypeGif, "GIF", Create<ZGIFImageReader>},
 };
 constexpr size_t kKindCount = std::size(kReaderKinds);
 

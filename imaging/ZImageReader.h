@@ -62,6 +62,10 @@ class ZImageReader {
     // The whole window of the file in memory (readers that parse from memory), at most kMaxDataBytes.
     // Null when the file is longer, cannot be read whole or memory runs out.
     std::unique_ptr<uint8_t[]> ReadAll(size_t& size);
+    // Merges n colours (R, G, B) into the palette and sets map[i] to the entry colour i became: an equal
+    // entry, else a new one while the palette has room, else the nearest (squared RGB distance, first on
+    // ties). Entry reserved (-1: none) is never matched, so a transparent entry keeps to itself.
+    void MergePalette(const uint8_t* colours, int32_t n, uint8_t* map, int32_t reserved = -1);
     static constexpr size_t kMaxDataBytes = size_t(256) << 20;
 
     ZFile* file_ = nullptr;
