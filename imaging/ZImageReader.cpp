@@ -6,6 +6,8 @@
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
 #include "imaging/ZJPEGImageReader.h"
+#include "imaging/ZPICTImageReader.h"
+#include "imaging/ZPhotoshopImageReader.h"
 #include "imaging/ZRawImageReader.h"
 #include "media/ZFile.h"
 
@@ -163,6 +165,8 @@ constexpr ReaderKind kReaderKinds[] = {
     {kTypeRix, "raw image", Create<ZRawImageReader>},
     {MakeTypeCode("RIW "), "raw image", Create<ZRawImageReader>},
     {kTypeJpeg, "JPEG", Create<ZJPEGImageReader>},
+    {kTypePhotoshop, "Photoshop", Create<ZPhotoshopImageReader>},
+    {kTypePict, "PICT", Create<ZPICTImageReader>},
 };
 constexpr size_t kKindCount = std::size(kReaderKinds);
 
