@@ -270,6 +270,9 @@ bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZIm
         return false;
     }
     load.index = options.layer >= 0 ? options.layer : images > 1 ? kImageComposed : kImageAllChained;
+    // The output keeps no alpha; without asking for it a layered document gives its merged image rather
+    // than its layers composed.
+    load.flags &= ~kLoadAlpha;
     return true;
 }
 
