@@ -57,11 +57,22 @@ TEST_F(PsdTool, ConvertMatchesStbImage) {
     struct Case {
         int16_t bits;
         bool packBits;
+        bool layered;  // a layer over part of it, which the merged image does not show
     };
     // stb_image reads 16-bit documents only raw; ours of 16 bits packed are checked exactly elsewhere.
-    for (Case c : {Case{8, false}, Case{8, true}, Case{16, false}}) {
-        SCOPED_TRACE(std::to_string(c.bits) + (c.packBits ? " packed" : " raw"));
-        Bytes psd = Write(Flat(3, 3, 37, 23, c.bits, c.packBits));
+    for (Case c :
+         {Case{8, false, false}, Case{8, true, true}, Case{16, false, false}, Case{16, false, true}}) {
+        SCOPED_TRACE(std::to_string(c.bits) + (c.packBits ? " packed" : " raw") +
+                     (c.layered ? " layered" : ""));
+        Document d = Flat(3, 3, 37, 23, c.bits, c.packBits);
+        if (c.layered) {
+            std::vector<Plane> planes;
+            for (int16_t id : {0, 1, 2}) {
+                planes.push_back(Plane{id, Pattern(5, 4, uint32_t(id + 9), c.bits)});
+            }
+            d.layers = {Layer{3, 4, 7, 9, 255, false, planes}, Layer{1, 1, 5, 6, 200, false, planes}};
+        }
+        Bytes psd = Write(d);
         fs::path path = Save("doc.psd", psd);
         testsupport::ToolResult run = Convert(path);
         ASSERT_EQ(run.status, 0) << run.err;
