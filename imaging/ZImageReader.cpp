@@ -8,6 +8,8 @@
 #include "graphics/ZOffscreen.h"
 #include "imaging/ZGIFImageReader.h"
 #include "imaging/ZJPEGImageReader.h"
+#include "imaging/ZPICTImageReader.h"
+#include "imaging/ZPhotoshopImageReader.h"
 #include "imaging/ZRawImageReader.h"
 #include "media/ZFile.h"
 
@@ -188,6 +190,8 @@ constexpr ReaderKind kReaderKinds[] = {
     {MakeTypeCode("RIW "), "raw image", Create<ZRawImageReader>},
     {kTypeJpeg, "JPEG", Create<ZJPEGImageReader>},
     {kTypeGif, "GIF", Create<ZGIFImageReader>},
+    {kTypePhotoshop, "Photoshop", Create<ZPhotoshopImageReader>},
+    {kTypePict, "PICT", Create<ZPICTImageReader>},
 };
 constexpr size_t kKindCount = std::size(kReaderKinds);
 

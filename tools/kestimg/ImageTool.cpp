@@ -269,7 +269,10 @@ bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZIm
                 std::to_string(frames - 1) + ")";
         return false;
     }
-    load.index = options.layer >= 0 ? options.layer : images > 1 ? kImageComposed : kImageAllChained;
+    load.index = options.layer >= 0 ? options.layer : kImageComposed;
+    // The output keeps no alpha; without asking for it a layered document gives its merged image rather
+    // than its layers composed.
+    load.flags &= ~kLoadAlpha;
     return true;
 }
 
