@@ -5,8 +5,10 @@
 #include "graphics/ZAlphaChannel.h"
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
+#include "imaging/ZBMPImageReader.h"
 #include "imaging/ZJPEGImageReader.h"
 #include "imaging/ZRawImageReader.h"
+#include "imaging/ZTargaImageReader.h"
 #include "media/ZFile.h"
 
 ZImageReader::~ZImageReader() {
@@ -163,6 +165,8 @@ constexpr ReaderKind kReaderKinds[] = {
     {kTypeRix, "raw image", Create<ZRawImageReader>},
     {MakeTypeCode("RIW "), "raw image", Create<ZRawImageReader>},
     {kTypeJpeg, "JPEG", Create<ZJPEGImageReader>},
+    {kTypeBmp, "BMP", Create<ZBMPImageReader>},
+    {kTypeTarga, "Targa", Create<ZTargaImageReader>},
 };
 constexpr size_t kKindCount = std::size(kReaderKinds);
 
