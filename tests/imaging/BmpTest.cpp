@@ -165,7 +165,7 @@ TEST_F(Bmp, EveryDepthAndHeaderMatchesItsPictureAndStb) {
             ExpectSamePicture(picture, StbPicture(bytes), c.bits == 16 ? 4 : 0,
                               std::string(c.name) + " (stb)");
         }
-        if (seeds.size() < 4 && std::abs(c.width * c.height) <= 12) {
+        if (c.bits == 16 || c.headerSize == 12) {
             seeds.emplace_back("bmp" + std::to_string(seeds.size()), bytes);
         }
     }
@@ -250,7 +250,7 @@ TEST_F(Bmp, RunLengthCommandsGiveTheirRows) {
         {"RLE4 absolute run cut short", 4, 1, 4, {0, 4, 0x12}, {}},
         {"end of bitmap first", 2, 1, 8, {0, 1}, {}},
     };
-    std::vector<std::pair<std::string, Bytes>> seeds;
+    std::vector<std::pair<std::string, Bytes>> seeds, codecSeeds;
     for (const Case& c : cases) {
         BmpFile f{.width = c.width,
                   .height = c.height,
@@ -274,11 +274,16 @@ TEST_F(Bmp, RunLengthCommandsGiveTheirRows) {
             }
         }
         ExpectSamePicture(PictureOf(*got), want, 0, c.name);
-        if (seeds.size() < 3) {
+        if (c.bits == 4 || seeds.empty()) {
             seeds.emplace_back("rle" + std::to_string(seeds.size()), bytes);
         }
+        // The codec target's seeds: codec, output shape (width - 1, rows - 1 above bit 5), stream.
+        Bytes stream{uint8_t(c.bits == 8 ? 0 : 1), uint8_t((c.width - 1) | (std::abs(c.height) - 1) << 5)};
+        stream.insert(stream.end(), c.stream.begin(), c.stream.end());
+        codecSeeds.emplace_back("bmp" + std::to_string(codecSeeds.size()), stream);
     }
     WriteSeedsIfAsked("bmp", seeds);
+    WriteSeedsIfAsked("rle", codecSeeds);
 }
 
 // The codecs on their own stop at the end of the memory they were given, whatever the stream says.

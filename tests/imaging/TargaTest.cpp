@@ -199,12 +199,18 @@ TEST_F(Targa, RunPacketsRepeatAndStopAtTheEnd) {
         {{0x83, 1}, 8, 4, 4},
         {{0x83, 1, 2, 3}, 12, 12, 0},  // not a Targa depth
     };
+    std::vector<std::pair<std::string, Bytes>> seeds;
     for (const Case& c : cases) {
+        // The codec target's seeds: Targa packets (2), a shape giving 24 bits, the stream.
+        Bytes seed{2, 3};
+        seed.insert(seed.end(), c.stream.begin(), c.stream.end());
+        seeds.emplace_back("targa" + std::to_string(seeds.size()), seed);
         Bytes output(size_t(c.total) + 1, 0xCC);
         ZTargaRLECodec codec(c.depth, c.stream.data(), c.stream.size(), output.data(), size_t(c.total));
         EXPECT_EQ(codec.Decode(c.total), c.result);
         EXPECT_EQ(output.back(), 0xCC);
     }
+    WriteSeedsIfAsked("rle", seeds);
     Bytes output(12);
     ZTargaRLECodec codec(24, cases[0].stream.data(), 4, output.data(), 12);
     ASSERT_EQ(codec.Decode(12), 12);
