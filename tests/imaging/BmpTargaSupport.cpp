@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace bmptga {
 
-std::unique_ptr<ZOffscreen> Decode32(const Bytes& bytes, ZTypeCode type, std::string& error) {
+std::unique_ptr<ZOffscreen> Decode(const Bytes& bytes, ZTypeCode type, std::string& error, int32_t depth) {
     platform::MemoryFile memory(bytes.data(), bytes.size());
     ZFile file;
     file.SetFileSpec(ZFileSpec(memory.GetPath().c_str()));
@@ -29,7 +29,7 @@ std::unique_ptr<ZOffscreen> Decode32(const Bytes& bytes, ZTypeCode type, std::st
         error = "no reader";
         return nullptr;
     }
-    ZForcedDepth depth(32);
+    ZForcedDepth forced(depth);
     std::unique_ptr<ZOffscreen> offscreen(reader->CreateOffscreen(kLoadPixels | kLoadColorTable, 0, 0));
     error = reader->GetError() != nullptr ? reader->GetError() : "";
     return offscreen;

@@ -35,10 +35,11 @@ struct Rgb {
     uint32_t At(int32_t x, int32_t y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
-// Decodes bytes as an item of type at 32 bits through the installed reader table. Null on failure, with
-// the reader's reason in error.
-std::unique_ptr<ZOffscreen> Decode32(const Bytes& bytes, ZTypeCode type, std::string& error);
-// The picture of a 32-bit offscreen.
+// Decodes bytes as an item of type at depth (as a picture does, in the default storage kind) through the
+// installed reader table. Null on failure, with the reader's reason in error.
+std::unique_ptr<ZOffscreen> Decode(const Bytes& bytes, ZTypeCode type, std::string& error,
+                                   int32_t depth = 32);
+// The picture of an offscreen.
 Rgb PictureOf(const ZOffscreen& offscreen);
 // stb_image's picture of the bytes; empty when it cannot decode them.
 Rgb StbPicture(const Bytes& bytes);

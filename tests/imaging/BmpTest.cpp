@@ -156,7 +156,7 @@ TEST_F(Bmp, EveryDepthAndHeaderMatchesItsPictureAndStb) {
                   .pixels = PackRows(c.width, c.height, c.bits, colors)};
         Bytes bytes = WriteBmp(f);
         std::string error;
-        std::unique_ptr<ZOffscreen> got = Decode32(bytes, kTypeBmp, error);
+        std::unique_ptr<ZOffscreen> got = Decode(bytes, kTypeBmp, error);
         ASSERT_NE(got, nullptr) << c.name << ": " << error;
         Rgb picture = PictureOf(*got);
         ExpectSamePicture(picture, ExpectedPicture(c.width, c.height, c.bits, colors), 0, c.name);
@@ -205,7 +205,7 @@ TEST_F(Bmp, FilesItCannotReadFailWithAReason) {
             bytes.resize(c.keepBytes);
         }
         std::string error;
-        EXPECT_EQ(Decode32(bytes, kTypeBmp, error), nullptr) << c.name;
+        EXPECT_EQ(Decode(bytes, kTypeBmp, error), nullptr) << c.name;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
     }
 }
@@ -258,22 +258,33 @@ TEST_F(Bmp, RunLengthCommandsGiveTheirRows) {
                   .compression = uint32_t(c.bits == 8 ? 1 : 2),
                   .pixels = c.stream};
         Bytes bytes = WriteBmp(f);
-        std::string error;
-        std::unique_ptr<ZOffscreen> got = Decode32(bytes, kTypeBmp, error);
-        if (c.storedRows.empty()) {
-            EXPECT_EQ(got, nullptr) << c.name;
-            EXPECT_NE(error.find("run-length"), std::string::npos) << c.name << ": " << error;
-            continue;
-        }
-        ASSERT_NE(got, nullptr) << c.name << ": " << error;
         Rgb want{c.width, std::abs(c.height), {}};
-        for (int32_t y = 0; y < want.height; ++y) {
+        for (int32_t y = 0; y < want.height && !c.storedRows.empty(); ++y) {
             size_t stored = size_t(c.height > 0 ? want.height - 1 - y : y);
             for (uint8_t index : c.storedRows[stored]) {
                 want.pixels.push_back(PaletteColor(index));
             }
         }
-        ExpectSamePicture(PictureOf(*got), want, 0, c.name);
+        // Decoded straight into 8-bit targets of either row order, and converted to 32 bits.
+        for (int16_t kind : {kKindMemory, kKindDIBSection}) {
+            for (int32_t depth : {8, 32}) {
+                ZOffscreen::SetDefaultKind(kind);
+                std::string what =
+                    std::string(c.name) + " kind " + std::to_string(kind) + " depth " + std::to_string(depth);
+                std::string error;
+                std::unique_ptr<ZOffscreen> got = Decode(bytes, kTypeBmp, error, depth);
+                if (c.storedRows.empty()) {
+                    EXPECT_EQ(got, nullptr) << what;
+                    EXPECT_NE(error.find("run-length"), std::string::npos) << what << ": " << error;
+                } else {
+                    ASSERT_NE(got, nullptr) << what << ": " << error;
+                    ExpectSamePicture(PictureOf(*got), want, 0, what);
+                }
+            }
+        }
+        if (c.storedRows.empty()) {
+            continue;
+        }
         if (c.bits == 4 || seeds.empty()) {
             seeds.emplace_back("rle" + std::to_string(seeds.size()), bytes);
         }

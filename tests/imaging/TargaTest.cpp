@@ -122,21 +122,25 @@ TEST_F(Targa, PlainAndRunLengthFilesMatchTheirPictureAndStb) {
                     .mapLength = c.mapLength,
                     .pixels = StorePixels(c.width, c.height, c.depth, topLeft, c.type == 10)};
         Bytes bytes = WriteTarga(f);
-        std::string error;
-        std::unique_ptr<ZOffscreen> got = Decode32(bytes, kTypeTarga, error);
-        ASSERT_NE(got, nullptr) << c.name << ": " << error;
         Rgb want{c.width, c.height, {}};
         for (int32_t y = 0; y < c.height; ++y) {
             for (int32_t x = 0; x < c.width; ++x) {
                 want.pixels.push_back(ColorAt(x / 3 * 3, y, c.depth));
             }
         }
-        Rgb picture = PictureOf(*got);
-        ExpectSamePicture(picture, want, 0, c.name);
-        // stb_image widens 5-bit levels as c * 255 / 31, a little off the middle of the span.
-        if (c.mapLength == 0) {
-            ExpectSamePicture(picture, StbPicture(bytes), c.depth <= 16 ? 4 : 0,
-                              std::string(c.name) + " (stb)");
+        // 32-bit files go straight into targets of either row order; the others are converted.
+        for (int16_t kind : {kKindMemory, kKindDIBSection}) {
+            ZOffscreen::SetDefaultKind(kind);
+            std::string what = std::string(c.name) + " kind " + std::to_string(kind);
+            std::string error;
+            std::unique_ptr<ZOffscreen> got = Decode(bytes, kTypeTarga, error);
+            ASSERT_NE(got, nullptr) << what << ": " << error;
+            Rgb picture = PictureOf(*got);
+            ExpectSamePicture(picture, want, 0, what);
+            // stb_image widens 5-bit levels as c * 255 / 31, a little off the middle of the span.
+            if (c.mapLength == 0) {
+                ExpectSamePicture(picture, StbPicture(bytes), c.depth <= 16 ? 4 : 0, what + " (stb)");
+            }
         }
         if (seeds.size() < 4 && (c.type == 10 || c.descriptor != 0)) {
             seeds.emplace_back("tga" + std::to_string(seeds.size()), bytes);
@@ -180,7 +184,7 @@ TEST_F(Targa, FilesItCannotReadFailWithAReason) {
             f.pixels = StorePixels(5, 1, 24, false, false);
         }
         std::string error;
-        EXPECT_EQ(Decode32(WriteTarga(f), kTypeTarga, error), nullptr) << c.name;
+        EXPECT_EQ(Decode(WriteTarga(f), kTypeTarga, error), nullptr) << c.name;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
     }
 }
