@@ -7,10 +7,12 @@
 #include "graphics/ZColorTable.h"
 #include "graphics/ZOffscreen.h"
 #include "imaging/ZGIFImageReader.h"
+#include "imaging/ZBMPImageReader.h"
 #include "imaging/ZJPEGImageReader.h"
 #include "imaging/ZPICTImageReader.h"
 #include "imaging/ZPhotoshopImageReader.h"
 #include "imaging/ZRawImageReader.h"
+#include "imaging/ZTargaImageReader.h"
 #include "media/ZFile.h"
 
 ZImageReader::~ZImageReader() {
@@ -192,6 +194,8 @@ constexpr ReaderKind kReaderKinds[] = {
     {kTypeGif, "GIF", Create<ZGIFImageReader>},
     {kTypePhotoshop, "Photoshop", Create<ZPhotoshopImageReader>},
     {kTypePict, "PICT", Create<ZPICTImageReader>},
+    {kTypeBmp, "BMP", Create<ZBMPImageReader>},
+    {kTypeTarga, "Targa", Create<ZTargaImageReader>},
 };
 constexpr size_t kKindCount = std::size(kReaderKinds);
 
