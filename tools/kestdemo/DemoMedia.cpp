@@ -731,13 +731,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         "usage: kestdemo -o OUT.MSF\n"
         "       kestdemo --photos DIR [--captions FILE] -o OUT.MSF\n"
         "Renders the demo media and writes them as a media container.\n"
-        "With --photos, the show's photographs come from the JPEG and PNG files in DIR (by content, in\n"
-        "name order, not recursive, hidden files skipped; other files are named and skipped):\n"
+        "With --photos, the show's photographs come from the JPEG, PNG, GIF, BMP, Photoshop and Targa\n"
+        "files in DIR (by content, Targa by its .tga extension; in name order, not recursive, hidden files\n"
+        "skipped; other files are named and skipped):\n"
         "  the first 20 readable ones make set 0 and the next 20 set 1, repeated in order when there are\n"
         "  fewer than 40; the 41st becomes the background (and its preview) and the 42nd the mosaic\n"
         "  picture, and when there are fewer, the first and second serve again. Photos are turned upright\n"
         "  by their EXIF orientation and cropped to fill, never stretched; PNG transparency shows black.\n"
-        "  Everything else (animation, ripples, bubble, font, logos) is the demo's.\n"
+        "  An animated GIF gives its first frame, a Photoshop document its merged image.\n"
+        "  Everything else (animation, ripples, bubble, font) is the demo's.\n"
         "  --captions FILE  lines \"file name<TAB>caption\" in UTF-8 ('#' starts a comment line).\n"
         "  A photo without one is captioned by its EXIF description, else by its file name.\n";
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {

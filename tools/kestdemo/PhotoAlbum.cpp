@@ -156,8 +156,7 @@ int Run(const Options& options, std::ostream& err) {
     }
     progress.Clear();
     if (usable.empty()) {
-        err << "kestdemo: no JPEG or PNG photograph could be read in " << options.folder
-            << "; nothing written\n";
+        err << "kestdemo: no photograph could be read in " << options.folder << "; nothing written\n";
         return 1;
     }
 

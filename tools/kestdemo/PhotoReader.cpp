@@ -12,10 +12,14 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
+
+#include "media/ZTypeCode.h"
+#include "tools/kestimg/ImageTool.h"
 
 namespace photo {
 
@@ -38,15 +42,44 @@ std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// Picture kinds that other parts of the framework read, named when they are skipped.
+// Picture kinds other than JPEG and PNG, by their first bytes: the framework's own readers decode those
+// with a type; the others are only named when they are skipped. Targa files have no signature: their
+// extension tells.
 struct Signature {
     const char* bytes;
     size_t size;
     const char* name;
+    ZTypeCode type;  // kTypeUnknown: no reader
 };
 constexpr Signature kOtherKinds[] = {
-    {"GIF8", 4, "GIF"}, {"BM", 2, "BMP"}, {"II*\0", 4, "TIFF"}, {"MM\0*", 4, "TIFF"}, {"8BPS", 4, "PSD"},
+    {"GIF8", 4, "GIF", kTypeGif},       {"BM", 2, "BMP", kTypeBmp},
+    {"8BPS", 4, "PSD", kTypePhotoshop}, {"II*\0", 4, "TIFF", kTypeUnknown},
+    {"MM\0*", 4, "TIFF", kTypeUnknown},
 };
+
+bool EndsWithTga(const std::string& path) {
+    std::string tail = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+    for (char& c : tail) {
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return tail == ".tga";
+}
+
+// Decodes a picture of another kind with the framework's reader for type, whole (an animation's first
+// frame); no orientation or description comes with it.
+bool ReadWithFramework(const std::string& path, ZTypeCode type, Image& out, std::string& error) {
+    imgtool::RgbPicture picture;
+    if (!imgtool::DecodeFile(path, type, kMostDecodedPixels, picture, error)) {
+        if (error.rfind(path + ": ", 0) == 0) {
+            error.erase(0, path.size() + 2);
+        }
+        return false;
+    }
+    out.width = picture.width;
+    out.height = picture.height;
+    out.rgb = std::move(picture.rgb);
+    return true;
+}
 
 // ---- JPEG ----
 
@@ -359,11 +392,20 @@ bool ReadPhoto(const std::string& path, int32_t coverWidth, int32_t coverHeight,
     } else if (got == 8 && png_sig_cmp(head, 0, 8) == 0) {
         ok = ReadPng(file.get(), coverWidth, coverHeight, decoded, error);
     } else {
-        error = "not a JPEG or PNG file";
+        const Signature* kind = nullptr;
         for (const Signature& s : kOtherKinds) {
             if (got >= s.size && std::memcmp(head, s.bytes, s.size) == 0) {
-                error = std::string("a ") + s.name + " file, not a photo kind kestdemo reads";
+                kind = &s;
             }
+        }
+        if (kind != nullptr && kind->type != kTypeUnknown) {
+            ok = ReadWithFramework(path, kind->type, decoded, error);
+        } else if (kind == nullptr && EndsWithTga(path)) {
+            ok = ReadWithFramework(path, kTypeTarga, decoded, error);
+        } else {
+            error = kind != nullptr
+                        ? std::string("a ") + kind->name + " file, not a photo kind kestdemo reads"
+                        : "not a picture kestdemo reads (JPEG, PNG, GIF, BMP, PSD or Targa)";
         }
     }
     if (!ok) {

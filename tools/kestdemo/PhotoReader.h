@@ -1,7 +1,7 @@
 // Reading the user's photographs for kestdemo --photos: JPEG through libjpeg-turbo and PNG through libpng,
-// recognised by their first bytes, turned upright by their EXIF orientation and decoded no larger than
-// needed, so a 100-megapixel panorama costs a few megabytes. Cropping to fill and area-averaging down to
-// the show's sizes live here too.
+// GIF, BMP, Photoshop and Targa through the framework's own readers, recognised by their first bytes, turned
+// upright by their EXIF orientation and decoded no larger than needed, so a 100-megapixel panorama costs a
+// few megabytes. Cropping to fill and area-averaging down to the show's sizes live here too.
 #pragma once
 
 #include <cstdint>

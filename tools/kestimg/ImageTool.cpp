@@ -250,8 +250,8 @@ bool ParseConvertOptions(const std::vector<std::string>& args, ConvertOptions& o
 
 // What to ask the reader for: a document's merged image unless one layer is chosen, and which frame of
 // the strip to keep (-1: all). False with a reason when the chosen layer or frame does not exist.
-bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZImageLoad& load,
-                 std::string& error) {
+bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, int64_t maxPixels,
+                 ZImageLoad& load, std::string& error) {
     std::unique_ptr<ZImageReader> reader(CreateImageReader(&file, type));
     if (reader == nullptr || reader->ReadHeader() != 0) {
         const char* why = reader != nullptr ? reader->GetError() : nullptr;
@@ -259,6 +259,13 @@ bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZIm
         return false;
     }
     int32_t images = reader->GetImageCount(), frames = reader->GetFrameCount();
+    ZRect bounds;
+    reader->GetBounds(bounds, kImageComposed);
+    if (int64_t(bounds.Width()) * bounds.Height() > maxPixels) {
+        error =
+            "too large (" + std::to_string(bounds.Width()) + " x " + std::to_string(bounds.Height()) + ")";
+        return false;
+    }
     if (options.layer >= images) {
         error = "has " + std::to_string(images) + (images == 1 ? " layer" : " layers") + " (0 to " +
                 std::to_string(images - 1) + ")";
@@ -276,6 +283,48 @@ bool ChooseImage(ZFile& file, ZTypeCode type, const ConvertOptions& options, ZIm
     return true;
 }
 
+// Decodes the source as the options choose, at their depth, into R, G, B rows. False with a one-line
+// reason naming text.
+bool Decode(const std::string& text, Source& source, const ConvertOptions& options, int64_t maxPixels,
+            RgbPicture& out, std::string& error) {
+    ZImageLoad load;
+    if (!CheckType(text, source.type, error)) {
+        return false;
+    }
+    if (!ChooseImage(source.file, source.type, options, maxPixels, load, error)) {
+        error = text + ": " + error;
+        return false;
+    }
+    // An 8-bit target dithers to the system palette, as the screen would hold it.
+    ZColorTable* palette = options.depth == 8 ? ZColorTable::CreateBuiltIn(0) : nullptr;
+    SetCurrentColorTable(palette);
+    ZImageLoadResult result;
+    {
+        ZForcedDepth forced(options.depth);
+        ReadImageFile(source.file, source.type, load, result);
+    }
+    if (result.offscreen == nullptr) {
+        error = text + ": " + (result.error != nullptr ? result.error : "cannot be decoded");
+    } else {
+        out.rgb = RgbOf(*result.offscreen);
+        out.width = result.offscreen->GetWidth();
+        out.height = result.offscreen->GetHeight();
+        if (options.frame >= 0 && result.frameCount > 1) {
+            // The frames are bands of equal height, stacked from the top.
+            out.height /= result.frameCount;
+            size_t band = size_t(out.width) * size_t(out.height) * 3;
+            auto first = out.rgb.begin() + std::ptrdiff_t(band * size_t(options.frame));
+            out.rgb = std::vector<uint8_t>(first, first + std::ptrdiff_t(band));
+        }
+        DeleteOffscreenChain(result.offscreen);
+    }
+    SetCurrentColorTable(nullptr);
+    if (palette != nullptr) {
+        palette->Release();
+    }
+    return result.offscreen != nullptr;
+}
+
 int Convert(const std::vector<std::string>& args, std::ostream& err) {
     ConvertOptions options;
     std::string error;
@@ -283,7 +332,6 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
         err << "kestimg: " << error << "\n";
         return 1;
     }
-    const int32_t depth = options.depth;
     const std::string& text = options.positional[0];
     const std::string& output = options.positional[1];
     bool png = EndsWith(output, ".png");
@@ -292,45 +340,12 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
         return 1;
     }
     Source source;
-    ZImageLoad load;
-    if (!OpenSource(text, source, error) || !CheckType(text, source.type, error)) {
-        err << "kestimg: " << error << "\n";
-        return 1;
-    }
-    if (!ChooseImage(source.file, source.type, options, load, error)) {
-        err << "kestimg: " << text << ": " << error << "\n";
-        return 1;
-    }
-    // An 8-bit target dithers to the system palette, as the screen would hold it.
-    ZColorTable* palette = depth == 8 ? ZColorTable::CreateBuiltIn(0) : nullptr;
-    SetCurrentColorTable(palette);
-    ZImageLoadResult result;
-    {
-        ZForcedDepth forced(depth);
-        ReadImageFile(source.file, source.type, load, result);
-    }
-    bool written = false;
-    if (result.offscreen == nullptr) {
-        error = text + ": " + (result.error != nullptr ? result.error : "cannot be decoded");
-    } else {
-        std::vector<uint8_t> rgb = RgbOf(*result.offscreen);
-        int32_t width = result.offscreen->GetWidth();
-        int32_t height = result.offscreen->GetHeight();
-        if (options.frame >= 0 && result.frameCount > 1) {
-            // The frames are bands of equal height, stacked from the top.
-            height /= result.frameCount;
-            size_t band = size_t(width) * size_t(height) * 3;
-            auto first = rgb.begin() + std::ptrdiff_t(band * size_t(options.frame));
-            rgb = std::vector<uint8_t>(first, first + std::ptrdiff_t(band));
-        }
-        written = png ? platform::WritePngRgb(output, width, height, rgb.data(), error)
-                      : WritePpm(output, width, height, rgb, error);
-        DeleteOffscreenChain(result.offscreen);
-    }
-    SetCurrentColorTable(nullptr);
-    if (palette != nullptr) {
-        palette->Release();
-    }
+    RgbPicture picture;
+    bool written =
+        OpenSource(text, source, error) &&
+        Decode(text, source, options, imagesize::kMaxPixels, picture, error) &&
+        (png ? platform::WritePngRgb(output, picture.width, picture.height, picture.rgb.data(), error)
+             : WritePpm(output, picture.width, picture.height, picture.rgb, error));
     if (!written) {
         err << "kestimg: " << error << "\n";
         return 1;
@@ -339,6 +354,21 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
 }
 
 }  // namespace
+
+bool DecodeFile(const std::string& path, ZTypeCode type, int64_t maxPixels, RgbPicture& out,
+                std::string& error) {
+    InstallImageReaders();
+    Source source;
+    source.type = type;
+    source.file.SetFileSpec(ZFileSpec(path.c_str()));
+    if (!source.file.Open(ZFileObject::kModeRead)) {
+        error = "cannot open";
+        return false;
+    }
+    ConvertOptions options;
+    options.frame = 0;  // an animation's first frame; a still picture whole
+    return Decode(path, source, options, maxPixels, out, error);
+}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     InstallImageReaders();
