@@ -463,6 +463,15 @@ int32_t ZColorTable::Realize() {
     // Entries past the count take part in the searches below and in every lookup table from now on.
     std::memset(entries_ + count_ * 3, 0, size_t(kMaxEntries - count_) * 3);
     if (gBlackWhitePlacement && NeedsPlacement()) {
+        // Black is among the spare entries already; white goes into the last one, so that placing the two
+        // moves colours instead of turning the palette's nearest ones into pure black and white.
+        bool hasWhite = false;
+        for (int32_t i = 0; i < count_ && !hasWhite; ++i) {
+            hasWhite = std::memcmp(entries_ + i * 3, kWhite, 3) == 0;
+        }
+        if (!hasWhite && count_ < kMaxEntries) {
+            std::memcpy(entries_ + (kMaxEntries - 1) * 3, kWhite, 3);
+        }
         whiteIndex_ = PlaceColour(255, kWhite);
         blackIndex_ = PlaceColour(0, kBlack);
         blackWhitePlaced_ = true;

@@ -130,16 +130,25 @@ int32_t ZImageReader::ReadInto(ZOffscreen& target, int32_t flags, int32_t index,
         if (!convert) {
             result = ReadImage(*current, flags, i, option);
         } else {
-            ZColorTable* table = current->GetColorTable();
+            // An 8-bit decode for a target of another depth: the palette only carries the colours across,
+            // so black and white are not placed, which would turn a full palette's colours nearest to them
+            // into pure black and white.
+            bool placement = ZColorTable::GetBlackWhitePlacement();
+            bool keepPalette = effectiveDepth == 8 && target.GetDepth() != 8 && paletteCount_ > 0;
+            ZColorTable::SetBlackWhitePlacement(placement && !keepPalette);
+            ZColorTable* table = keepPalette ? ZColorTable::CreateFromMemory(palette_, paletteCount_, 0)
+                                             : current->GetColorTable();
             std::unique_ptr<ZOffscreen> temporary(new (std::nothrow) ZOffscreen(
                 current->GetRect(), effectiveDepth, table, kKindMemory, format_));
             if (table != nullptr) {
                 table->Release();
             }
             if (temporary == nullptr || temporary->GetPixels() == nullptr) {
+                ZColorTable::SetBlackWhitePlacement(placement);
                 return -1;
             }
             result = ReadImage(*temporary, flags, i, option);
+            ZColorTable::SetBlackWhitePlacement(placement);
             temporary->CopyTo(*current, nullptr, nullptr);
             // The converted pixels keep the decoded transfer mode and alpha plane, as a direct decode would.
             current->SetTransferMode(temporary->GetTransferMode());

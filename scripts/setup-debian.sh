@@ -13,8 +13,9 @@ packages=(
   # Xvfb and xdotool: the preview test and the show's end-to-end test run the real window on a virtual
   # X server, and xdotool clicks and types into it.
   xvfb xdotool
-  # xscreensaver: the daemon end-to-end test runs the show as its display hack.
-  xscreensaver
+  # xscreensaver: the daemon end-to-end test runs the show as its display hack. imagemagick: the image
+  # readers are checked against the files it writes and its own decoding of them.
+  xscreensaver imagemagick
   # libFuzzer and the sanitizer runtimes are only a recommendation of clang, which this script skips.
   clang libclang-rt-14-dev clang-format
 )

@@ -156,6 +156,12 @@ TEST(GraphicsColorTableRealize, PlacesBlackAndWhiteAndKeepsEveryColour) {
     EXPECT_EQ(table->GetBlackIndex(), 3u);
     EXPECT_EQ(Entry(*table, 3), cube[0]);
     for (int i = 216; i < 255; ++i) EXPECT_EQ(Entry(*table, i), (Rgb{0, 0, 0})) << i;
+    // A palette without pure white keeps its lightest colour: white takes a spare entry, not its place.
+    std::vector<Rgb> pale(10, Rgb{40, 40, 40});
+    pale[5] = {250, 250, 250};
+    TablePtr paleTable = FromEntries(pale);
+    EXPECT_EQ(Entry(*paleTable, 5), pale[5]);
+    EXPECT_EQ(Entry(*paleTable, 255), (Rgb{255, 255, 255}));
     // Without placement nothing moves; the count still becomes 256.
     ZColorTable::SetBlackWhitePlacement(false);
     TablePtr kept = FromEntries(cube);
@@ -167,7 +173,8 @@ TEST(GraphicsColorTableRealize, PlacesBlackAndWhiteAndKeepsEveryColour) {
     TablePtr shrunk = Unrealised(std::vector<Rgb>(256, Rgb{9, 9, 9}));
     shrunk->SetCount(4);
     shrunk->Realize();
-    for (int i = 1; i < 255; ++i) EXPECT_EQ(Entry(*shrunk, i), (i < 4 ? Rgb{9, 9, 9} : Rgb{0, 0, 0})) << i;
+    // (None of the four is lost to white, which takes a spare entry; black trades places with entry 0.)
+    for (int i = 1; i < 255; ++i) EXPECT_EQ(Entry(*shrunk, i), (i <= 4 ? Rgb{9, 9, 9} : Rgb{0, 0, 0})) << i;
 }
 
 // Lookup tables built before Realize follow the entries as they move: white 0 -> 255 -> 100 -> 0 is a
