@@ -90,8 +90,9 @@ Bytes Write(const Document& d) {
         Put16(layerInfo, uint16_t(d.layers.size()));
         Bytes channelData;
         for (const Layer& layer : d.layers) {
-            int32_t width = std::max(0, layer.right - layer.left);
-            int32_t height = std::max(0, layer.bottom - layer.top);
+            // In 64 bits: the refusal tests write rectangles whose sides overflow 32.
+            int64_t width = std::max<int64_t>(0, int64_t(layer.right) - layer.left);
+            int64_t height = std::max<int64_t>(0, int64_t(layer.bottom) - layer.top);
             for (int32_t v : {layer.top, layer.left, layer.bottom, layer.right}) {
                 Put32(layerInfo, uint32_t(v));
             }

@@ -175,7 +175,7 @@ std::string HalvesBgr(bool bmp, int32_t width, int32_t height, const uint8_t lef
                       const uint8_t right[3]) {
     auto put = [](std::string& out, uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
-            out += char((value >> (8 * i)) & 0xFF);
+            out += char(i < 4 ? (value >> (8 * i)) & 0xFF : 0);  // zeros past the value's four bytes
         }
     };
     std::string out;
