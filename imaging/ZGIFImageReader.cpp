@@ -305,11 +305,6 @@ int32_t ZGIFImageReader::ReadImage(ZOffscreen& target, int32_t flags, int32_t, i
         }
     }
     if (translate && paletteCount_ > 0) {
-        // Realising the table places pure black and white over the entries nearest them; spare entries
-        // that hold them exactly keep every colour of the picture as it is.
-        static constexpr uint8_t kBlackWhite[6] = {0, 0, 0, 255, 255, 255};
-        uint8_t unused[2];
-        MergePalette(kBlackWhite, 2, unused, reserved);
         ZColorTable* table = GetColorTable(true);
         target.SetColorTable(table);
         if (table != nullptr) {
