@@ -34,6 +34,14 @@ class ZAudioFormat {
     int64_t MillisecondsToFrames(int64_t ms) const { return int64_t(rate) * ms / 1000; }
     int64_t MillisecondsToBytes(int64_t ms) const { return BytesPerSecond() * ms / 1000; }
 
+    // One step down when output refuses this format: two channels become one, else 16 bits become 8,
+    // else the rate steps 48000, 44100, 32000, 24000, 22050, 16000, 11025, 8000. False when no step
+    // is left (8000 Hz mono 8-bit, or a rate off that ladder).
+    bool StepDown();
+    // The bytes of one output block: 512 frames for every started 11025 Hz of rate, so about 46 ms at
+    // 11025, 22050 and 44100 Hz. 0 for a format with no rate or a sample size outside 1..32 bits.
+    int32_t BlockBytes() const;
+
     bool operator==(const ZAudioFormat&) const = default;
 
     int32_t stereo = 0;  // 0 = mono, otherwise two channels
@@ -55,6 +63,7 @@ enum ZAudioDecoderKind : int32_t {
 };
 
 constexpr int32_t kByteOrderLittleEndian = 1;
+constexpr int32_t kByteOrderBigEndian = 0;
 
 class ZAudioEncodingFormat : public ZAudioFormat {
   public:
@@ -74,3 +83,7 @@ class ZAudioEncodingFormat : public ZAudioFormat {
     int32_t byteOrder = kByteOrderLittleEndian;
     int32_t decoderKind = kDecoderNone;
 };
+
+// Writes bytes of silence in format: 0x80 bytes for unsigned 8-bit, 0x8000 in the format's byte order
+// for unsigned 16-bit, zeros for signed samples. Other sample sizes are left as they are.
+void FillSilence(void* data, int64_t bytes, const ZAudioEncodingFormat& format);

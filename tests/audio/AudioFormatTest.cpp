@@ -2,6 +2,9 @@
 // chosen from the sample size, and equality over every field.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 #include "audio/ZAudioFormat.h"
 
 namespace {
@@ -59,6 +62,88 @@ TEST(AudioFormat, EncodingAndEquality) {
         ZAudioEncodingFormat other;
         change(other);
         EXPECT_FALSE(other == defaults);
+    }
+}
+
+// Both refusal sequences of real output: each call takes one step, and the ladder ends at 8000 Hz mono
+// 8-bit. A rate off the ladder has no step of its own.
+TEST(AudioFormat, StepDownSequences) {
+    struct Case {
+        ZAudioFormat start;
+        std::vector<std::array<int32_t, 3>> steps;  // stereo, rate, bits after each step
+    };
+    const Case cases[] = {
+        {{1, 48000, 16},
+         {{0, 48000, 16},
+          {0, 48000, 8},
+          {0, 44100, 8},
+          {0, 32000, 8},
+          {0, 24000, 8},
+          {0, 22050, 8},
+          {0, 16000, 8},
+          {0, 11025, 8},
+          {0, 8000, 8}}},
+        {{1, 44100, 16},
+         {{0, 44100, 16},
+          {0, 44100, 8},
+          {0, 32000, 8},
+          {0, 24000, 8},
+          {0, 22050, 8},
+          {0, 16000, 8},
+          {0, 11025, 8},
+          {0, 8000, 8}}},
+        {{0, 12345, 8}, {}},
+        {{0, 8000, 8}, {}},
+    };
+    for (const Case& c : cases) {
+        ZAudioFormat f = c.start;
+        for (const auto& step : c.steps) {
+            ASSERT_TRUE(f.StepDown());
+            EXPECT_EQ((std::array<int32_t, 3>{f.stereo, f.rate, f.bits}), step);
+        }
+        EXPECT_FALSE(f.StepDown());
+    }
+}
+
+TEST(AudioFormat, BlockBytes) {
+    struct Case {
+        ZAudioFormat format;
+        int32_t bytes;
+    };
+    const Case cases[] = {
+        {{1, 44100, 16}, 8192},  // 2048 frames, about 46 ms
+        {{0, 8000, 8}, 512},     // 64 ms
+        {{0, 11025, 8}, 512},       {{0, 11026, 8}, 1024},
+        {{1, 48000, 16}, 10240},    {{0, 0, 16}, 0},  // no rate
+        {{0, 8000, 0}, 0},                            // no sample size
+        {{0, 8000, 0x7FFFFFF0}, 0},                   // a size no sample has
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.format.BlockBytes(), c.bytes) << c.format.rate << " " << c.format.bits;
+    }
+}
+
+TEST(AudioFormat, Silence) {
+    struct Case {
+        int32_t bits, encoding, byteOrder;
+        std::vector<uint8_t> expected;  // 4 bytes of silence
+    };
+    const Case cases[] = {
+        {8, kEncodingUnsigned, kByteOrderLittleEndian, {0x80, 0x80, 0x80, 0x80}},
+        {8, kEncodingSigned, kByteOrderLittleEndian, {0, 0, 0, 0}},
+        {16, kEncodingUnsigned, kByteOrderLittleEndian, {0x00, 0x80, 0x00, 0x80}},
+        {16, kEncodingUnsigned, kByteOrderBigEndian, {0x80, 0x00, 0x80, 0x00}},
+        {16, kEncodingSigned, kByteOrderBigEndian, {0, 0, 0, 0}},
+        {24, kEncodingSigned, kByteOrderLittleEndian, {0x55, 0x55, 0x55, 0x55}},  // left alone
+    };
+    for (const Case& c : cases) {
+        ZAudioEncodingFormat f;
+        f.bits = c.bits;
+        f.encoding = c.encoding;
+        f.byteOrder = c.byteOrder;
+        std::vector<uint8_t> data(4, 0x55);
+        FillSilence(data.data(), int64_t(data.size()), f);
+        EXPECT_EQ(data, c.expected) << c.bits << " " << c.encoding << " " << c.byteOrder;
     }
 }
 
