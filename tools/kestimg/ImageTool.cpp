@@ -1,8 +1,5 @@
 #include "tools/kestimg/ImageTool.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -13,6 +10,7 @@
 #include "imaging/ZImageReader.h"
 #include "media/ZMediaServer.h"
 #include "platform/Snapshot.h"
+#include "tools/common/ItemSource.h"
 
 namespace imgtool {
 
@@ -38,65 +36,17 @@ struct Source {
     ZTypeCode type = kTypeUnknown;
 };
 
-bool IsRegularFile(const std::string& path) {
-    struct stat info;
-    errno = 0;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// "FILE:ID" names a container item when ID is a number 1..65535 and FILE exists.
-bool SplitItem(const std::string& text, std::string& path, uint16_t& id) {
-    size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon + 1 >= text.size() || colon + 6 < text.size()) {
-        return false;
-    }
-    uint32_t value = 0;
-    for (size_t i = colon + 1; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-        value = value * 10 + uint32_t(text[i] - '0');
-    }
-    if (value < 1 || value > 0xFFFF || !IsRegularFile(text.substr(0, colon))) {
-        return false;
-    }
-    path = text.substr(0, colon);
-    id = uint16_t(value);
-    return true;
-}
-
-bool OpenItem(const std::string& path, uint16_t id, Source& source, std::string& error) {
-    ZFileSpec spec(path.c_str());
-    gMediaServer->CloseContainer();  // a container still open from an earlier call would answer instead
-    if (!gMediaServer->OpenContainer(spec, false) && !gMediaServer->OpenContainer(spec, true)) {
-        error = path + ": not a media container";
-        return false;
-    }
-    source.type = kTypeRix;  // what pictures ask for; the entry's own type comes back
-    if (!gMediaServer->OpenItem(id, source.file, source.type)) {
-        error = path + ": no item " + std::to_string(id);
-        return false;
-    }
-    return true;
-}
-
 bool OpenSource(const std::string& text, Source& source, std::string& error) {
     std::string path;
     uint16_t id = 0;
-    if (SplitItem(text, path, id)) {
-        return OpenItem(path, id, source, error);
+    if (toolsupport::SplitItem(text, path, id)) {
+        source.type = kTypeRix;  // what pictures ask for; the entry's own type comes back
+        return toolsupport::OpenContainerItem(path, id, source.file, source.type, error);
     }
-    if (!IsRegularFile(text)) {
-        error = text + ": " + (errno != 0 ? std::strerror(errno) : "not a file");
+    if (!toolsupport::OpenPlainFile(text, source.file, error)) {
         return false;
     }
-    ZFileSpec spec(text.c_str());
-    source.type = spec.TypeFromExtension(ZFileSpec::kCategoryPicture);
-    source.file.SetFileSpec(spec);
-    if (!source.file.Open(ZFileObject::kModeRead)) {
-        error = text + ": cannot open";
-        return false;
-    }
+    source.type = ZFileSpec(text.c_str()).TypeFromExtension(ZFileSpec::kCategoryPicture);
     return true;
 }
 
