@@ -51,8 +51,9 @@ int64_t ZAudioPacer::TakeDueBlocks(uint32_t now, int32_t rate, int64_t blockFram
     }
     int64_t due = owed / (blockFrames * 1000) + 1;
     frames_ += due * blockFrames;
-    // Whole seconds move into the anchor, so that the elapsed time stays small.
-    int64_t seconds = frames_ / rate;
+    // Whole seconds both past and taken move into the anchor, so that the elapsed time stays small and
+    // the anchor never passes now.
+    int64_t seconds = std::min<int64_t>(frames_ / rate, int32_t(now - anchor_) / 1000);
     anchor_ += uint32_t(seconds * 1000);
     frames_ -= seconds * rate;
     return due;
@@ -83,7 +84,6 @@ bool ZWaveOutDevice::Open() {
     bytesWritten_ = 0;
     lastPosition_ = 0;
     lastPositionTime_ = platform::TickCount();
-    blockEnds_.clear();
     return true;
 }
 
@@ -113,7 +113,6 @@ void ZWaveOutDevice::Close() {
     }
     output_->Close();
     open_ = false;
-    blockEnds_.clear();
     pacer_.Reset();
 }
 
@@ -133,7 +132,6 @@ double ZWaveOutDevice::GetBufferedMilliseconds() {
 void ZWaveOutDevice::Service() {
     // The whole body under the device lock, so that open, close and reformat never meet it half-way.
     ZMutexLock lock(deviceLock_);
-    DropPlayedBlocks();
     if (std::this_thread::get_id() == creator_) {
         return;
     }
@@ -152,16 +150,6 @@ void ZWaveOutDevice::Service() {
     }
 }
 
-void ZWaveOutDevice::DropPlayedBlocks() {
-    if (!open_) {
-        return;
-    }
-    int64_t played = output_->PlayedBytes();
-    while (!blockEnds_.empty() && blockEnds_.front() <= played) {
-        blockEnds_.pop_front();
-    }
-}
-
 void ZWaveOutDevice::FeedOutput() {
     pacer_.Reset();  // should the output go, pacing starts from then
     if (justOpened_) {
@@ -176,10 +164,7 @@ void ZWaveOutDevice::FeedOutput() {
     if (PositionStalled()) {
         WriteBlock();
     }
-    // Blocks are whole and written back to back, so up to kAheadBlocks blocks in flight is the same as
-    // less than kAheadBlocks blocks of bytes not yet played.
-    DropPlayedBlocks();
-    while (blockEnds_.size() <= size_t(kAheadBlocks) && WriteBlock()) {
+    while (bytesWritten_ < output_->PlayedBytes() + int64_t(kAheadBlocks) * blockBytes_ && WriteBlock()) {
     }
 }
 
@@ -196,7 +181,6 @@ bool ZWaveOutDevice::WriteBlock() {
         return false;
     }
     bytesWritten_ += blockBytes_;
-    blockEnds_.push_back(bytesWritten_);
     uint8_t* block = PullBlock(staging_.data());
     if (block == nullptr) {
         FillSilence(staging_.data(), blockBytes_, format_);

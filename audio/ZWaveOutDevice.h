@@ -1,10 +1,10 @@
 // The wave-out device: plays blocks through one sound output, keeping a few blocks queued ahead of what
-// has been played. When no output opens, it pulls blocks at the real-time rate instead, so that sounds
-// still advance.
+// has been played. The output copies each block as it is written, so the bytes written and the bytes
+// played are all there is to track of the blocks in flight. When no output opens, it pulls blocks at the
+// real-time rate instead, so that sounds still advance.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -58,8 +58,6 @@ class ZWaveOutDevice : public ZAudioDevice {
   private:
     // One attempt per format, stepping down while the output refuses the format. Caller holds the lock.
     bool OpenStepping();
-    // Drops the blocks the output has played past.
-    void DropPlayedBlocks();
     void FeedOutput();
     void KeepPace();
     // Writes the staging buffer and pulls the next block into it; false when the output took nothing or
@@ -73,7 +71,6 @@ class ZWaveOutDevice : public ZAudioDevice {
     bool open_ = false;
     bool justOpened_ = false;
     std::vector<uint8_t> staging_;
-    std::deque<int64_t> blockEnds_;  // the written position at the end of each block not yet played
     int64_t bytesWritten_ = 0;
     uint32_t lastOpenTry_ = 0;
     int64_t lastPosition_ = 0;
