@@ -13,7 +13,8 @@ class ZLoopingBuffer {
     // Called first on opening: sets the format the hardware mixes in. kUnsupportedFormat lets the device
     // try the next format down.
     virtual platform::AudioOpenResult SetPrimaryFormat(const platform::AudioSpec& spec) = 0;
-    // Called after the primary format took: makes the looping buffer of bytes in spec, silent.
+    // Called after the primary format took: makes the silent looping buffer of that many bytes in that
+    // format.
     virtual bool Create(const platform::AudioSpec& spec, int32_t bytes) = 0;
     // Copies bytes at offset, continuing at the start when the end is reached.
     virtual bool Write(int32_t offset, const uint8_t* data, int32_t bytes) = 0;

@@ -6,7 +6,7 @@ namespace platform {
 
 namespace {
 
-// The SDL sample format that is exactly spec, or 0 when SDL has none.
+// The SDL sample format that is exactly the one asked for, or 0 when SDL has none.
 SDL_AudioFormat SdlFormat(const AudioSpec& spec) {
     if (spec.bits == 8) {
         return spec.isSigned ? AUDIO_S8 : AUDIO_U8;

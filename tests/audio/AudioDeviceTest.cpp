@@ -221,6 +221,26 @@ TEST_F(AudioDevice, OutputsRegistry) {
     EXPECT_EQ(none->Open(platform::AudioSpec(), 4096), AudioOpenResult::kFailed);
 }
 
+TEST_F(AudioDevice, FactoryFollowsTheOptions) {
+    const ZAudioEncodingFormat format = Format(0, 22050, 16);
+    AudioOptions().outputName = "null";
+    EXPECT_NE(CreateAudioDevice(format, 0), nullptr);
+    AudioOptions().tryWaveOut = false;
+    EXPECT_EQ(CreateAudioDevice(format, 0), nullptr);
+    // The hook comes first, and its null lets the factory choose.
+    bool hooked = false;
+    SetAudioDeviceHook([&](const ZAudioEncodingFormat&, int32_t) {
+        hooked = true;
+        return std::unique_ptr<ZAudioDevice>();
+    });
+    AudioOptions().tryWaveOut = true;
+    EXPECT_NE(CreateAudioDevice(format, 0), nullptr);
+    EXPECT_TRUE(hooked);
+    SetAudioDeviceHook(nullptr);
+    AudioOptions().audioEnabled = false;
+    EXPECT_EQ(CreateAudioDevice(format, 0), nullptr);
+}
+
 // Without sound output, block k is asked at the first service at or after k block durations.
 TEST_F(AudioDevice, NoOutputAsksOncePerBlock) {
     auto device = MakeElsewhere<ZWaveOutDevice>(Format(0, 8000, 8), platform::CreateAudioOutput("null"), 0);
