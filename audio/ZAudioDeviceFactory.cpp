@@ -1,12 +1,24 @@
 #include <utility>
 
 #include "audio/ZAudioDevice.h"
+#include "audio/ZDirectSoundDevice.h"
+#include "audio/ZWaveOutDevice.h"
+#include "platform/AudioOutput.h"
 
 namespace {
 
 ZAudioDeviceHook& Hook() {
     static ZAudioDeviceHook hook;
     return hook;
+}
+
+// The output named in the options, else the preferred one of this build.
+std::unique_ptr<platform::AudioOutput> ChosenOutput() {
+    if (std::unique_ptr<platform::AudioOutput> output =
+            platform::CreateAudioOutput(AudioOptions().outputName)) {
+        return output;
+    }
+    return platform::AudioOutputs().front().create();
 }
 
 }  // namespace
@@ -29,5 +41,13 @@ std::unique_ptr<ZAudioDevice> CreateAudioDevice(const ZAudioEncodingFormat& form
             return device;
         }
     }
-    return nullptr;  // the wave-out device on the chosen sound output comes next
+    bool emulated = false;
+    if (AudioOptions().tryDirectSound && CheckDirectSound(emulated) && !emulated) {
+        // Only a system with DirectSound gets here, and its port supplies the looping buffer.
+        return std::make_unique<ZDirectSoundDevice>(format, nullptr, blockBytes);
+    }
+    if (AudioOptions().tryWaveOut) {
+        return std::make_unique<ZWaveOutDevice>(format, ChosenOutput(), blockBytes);
+    }
+    return nullptr;
 }
