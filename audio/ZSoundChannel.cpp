@@ -158,7 +158,8 @@ const uint8_t* ZSoundChannel::RenderConverted(uint8_t* dest, const ZAudioEncodin
     int64_t stepped = phase_ + n * from.rate;
     sourceFrame_ += stepped / to.rate;
     phase_ = stepped % to.rate;
-    renderedFrames_.store(sourceFrame_);
+    // Stepping down in rate may step over the sound's last frames.
+    renderedFrames_.store(std::min(sourceFrame_, GetTotalFrames()));
     frames = int32_t(n);
     decoder_->SetPosition(sourceFrame_);
     if (count < needed || decoder_->AtEnd()) {
