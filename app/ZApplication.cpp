@@ -106,6 +106,7 @@ void ZApplication::Terminate() {
     // first lets it take itself out of the manager in its own way.
     RestoreDisplay();
     rootTaskManager_.ShutDownAll();
+    CloseAudio();
     DeleteLookupTableManager();
     initialized_ = false;
 }
@@ -129,16 +130,31 @@ void ZApplication::RunTasks() {
     rootTaskManager_.Run(idleCount_);
 }
 
+bool ZApplication::OpenAudio(const ZAudioEncodingFormat& format, int32_t blockBytes, int32_t levels) {
+    return ::OpenAudio(audio_, format, blockBytes, levels);
+}
+
+void ZApplication::CloseAudio() {
+    ::CloseAudio(audio_);
+}
+
 void ZApplication::Activate(bool active) {
     if (active) {
         ZScreenPalette::Get().OnActivate(true);
         ZDisplayMode::Get().OnActivate(true);
+        if (audio_.device != nullptr) {
+            StartAudioOutput();
+        }
         ZWindow::ShowAllForActivation(true);
         if (mainWindow_ != nullptr) {
             mainWindow_->SetFocus();
         }
     } else {
         ZWindow::ShowAllForActivation(false);
+        // Output pauses while another program is in front.
+        if (audio_.device != nullptr) {
+            StopAudioOutput();
+        }
         ZDisplayMode::Get().OnActivate(false);
         ZScreenPalette::Get().OnActivate(false);
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/ZInstanceChecker.h"
+#include "audio/ZAudio.h"
 #include "core/ZRect.h"
 #include "core/ZString.h"
 #include "core/ZTask.h"
@@ -51,7 +52,7 @@ class ZApplication : public CWinApp {
     // Posts the quit message to the main window; without one nothing is posted.
     virtual void Quit();
     virtual bool Initialize() { return true; }
-    // Restores the display and shuts down the tasks; runs once, whoever calls it first.
+    // Restores the display, shuts down the tasks and closes audio; runs once, whoever calls it first.
     virtual void Terminate();
     // One pass of the root task manager.
     virtual void RunTasks();
@@ -63,6 +64,13 @@ class ZApplication : public CWinApp {
     // The cache of clip and multiply tables shared by the pixel routines.
     virtual void CreateLookupTableManager();
     virtual void DeleteLookupTableManager();
+    // Opens the program's audio: a device for format (blockBytes 0: the block rule) and its mixer with
+    // levels. False when audio is disabled or no device could be made. Programs without sound never call it.
+    virtual bool OpenAudio(const ZAudioEncodingFormat& format, int32_t blockBytes, int32_t levels);
+    // Stops output and deletes the mixer, then the device; harmless when audio is not open.
+    virtual void CloseAudio();
+    // The mixer of the open audio, or null.
+    ZAudioMixer* GetAudioMixer() const { return audio_.mixer.get(); }
 
     // Called by the main window's constructor and destructor.
     void SetMainWindow(ZMainWindow* window);
@@ -112,5 +120,6 @@ class ZApplication : public CWinApp {
     int argc_ = 0;
     ZTaskManager rootTaskManager_;
     std::unique_ptr<ZLookupTableManager> lookupTableManager_;
+    ZAudio audio_;
     ZInstanceChecker instanceChecker_;
 };

@@ -34,7 +34,8 @@ class ZAudioMixer : public ZThread, public ZAudioCallback {
     // Lets the device do its periodic work; false once the mixer is stopping.
     virtual bool Service();
     // Mixes frames into buffer (null: the mixer's own buffer); with addToExisting the channels are added
-    // to the samples already in the caller's buffer. Returns the buffer, always a whole block.
+    // to the samples already in the caller's buffer. Returns the buffer, always a whole block. 16-bit
+    // samples are mixed little-endian whatever the device's byte order; Fill swaps them for the device.
     virtual uint8_t* Mix(uint8_t* buffer, int32_t frames, bool addToExisting);
     // Called by the device for the next block; 16-bit big-endian output is mixed little-endian and
     // swapped on the way out. Null for 0 frames.
@@ -47,7 +48,7 @@ class ZAudioMixer : public ZThread, public ZAudioCallback {
     int32_t GetChannelCount() const;
 
     ZAudioDevice* GetDevice() const { return device_; }
-    int32_t GetCallbackId() const { return callbackId_; }
+    int32_t GetCallbackId() const { return callbackId_.load(); }
     // The format of the last block mixed (the device's, once it has asked).
     ZAudioEncodingFormat GetOutputFormat() const;
 
@@ -56,13 +57,15 @@ class ZAudioMixer : public ZThread, public ZAudioCallback {
 
   private:
     void DropFinishedChannels();
+    // The mix buffer, grown to at least bytes; null when it cannot grow.
+    uint8_t* GrowMixBuffer(int64_t bytes);
 
     std::atomic<bool> stopping_{false};
     std::mutex wakeMutex_;  // with wake_, lets the destructor end the 10 ms wait at once
     std::condition_variable wake_;
     ZAudioDevice* device_;
-    int32_t callbackId_ = -1;
-    ZAudioEncodingFormat outputFormat_;  // touched only under the channel lock
+    std::atomic<int32_t> callbackId_{-1};  // a device may ask for blocks from a thread of its own
+    ZAudioEncodingFormat outputFormat_;    // touched only under the channel lock
     std::unique_ptr<uint8_t[]> mixBuffer_;
     int64_t mixBufferSize_ = 0;
     ZLinkedList channels_;

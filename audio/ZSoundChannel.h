@@ -34,6 +34,13 @@ class ZSoundChannel : public ZAudioChannel {
     bool HasFailed() const { return failed_.load(); }
 
   private:
+    // Renders frames converted from the decoder's format, stepping through the sound at its own rate.
+    const uint8_t* RenderConverted(uint8_t* dest, const ZAudioEncodingFormat& format, int32_t& frames);
+    // The channel's own storage, grown to at least bytes; null when it cannot grow.
+    uint8_t* GrowStorage(int64_t bytes);
+    // Stops rendering for good: at the end of the sound, or on a failed read.
+    void Finish(bool failed);
+
     std::shared_ptr<ZSoundReader> source_;
     std::unique_ptr<ZAudioDecoder> decoder_;
     ZAudioEncodingFormat sourceFormat_;
@@ -41,4 +48,10 @@ class ZSoundChannel : public ZAudioChannel {
     std::atomic<bool> paused_{false};
     std::atomic<bool> failed_{false};
     std::atomic<int64_t> renderedFrames_{0};
+    // Touched only by Render: the next frame of the sound, and how far the output has stepped past it
+    // in units of 1/output rate of a sound frame.
+    int64_t sourceFrame_ = 0;
+    int64_t phase_ = 0;
+    std::unique_ptr<uint8_t[]> storage_;
+    int64_t storageSize_ = 0;
 };

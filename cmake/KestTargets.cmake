@@ -9,6 +9,13 @@ if(KEST_SANITIZE)
                                                 -fno-sanitize-recover=undefined)
   target_link_options(kest_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(KEST_TSAN)
+  if(KEST_SANITIZE OR KEST_FUZZ)
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer")
+  endif()
+  target_compile_options(kest_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(kest_options INTERFACE -fsanitize=thread)
+endif()
 if(KEST_FUZZ)
   # Everything is instrumented for coverage; only the fuzz targets link libFuzzer's main.
   target_compile_options(kest_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
