@@ -16,6 +16,9 @@ packages=(
   # xscreensaver: the daemon end-to-end test runs the show as its display hack. imagemagick: the image
   # readers are checked against the files it writes and its own decoding of them.
   xscreensaver imagemagick
+  # sox: the player's end-to-end test plays files that sox wrote and compares what was heard with sox's
+  # own reading of them.
+  sox
   # libFuzzer and the sanitizer runtimes are only a recommendation of clang, which this script skips.
   clang libclang-rt-14-dev clang-format
 )

@@ -21,10 +21,10 @@ want_entries=$(entries "$media")
 # link, and its kestapp carries the whole demo container and runs.
 check_tree() {
     local root=$1 what=$2 f
-    for f in usr/bin/kestapp usr/bin/kestmsf usr/bin/kestimg usr/bin/kestdemo; do
+    for f in usr/bin/kestapp usr/bin/kestmsf usr/bin/kestimg usr/bin/kestdemo usr/bin/kestplay; do
         [ -x "$root/$f" ] || fail "$what: $f is missing or not executable"
     done
-    for f in usr/share/man/man1/{kestapp,kestmsf,kestimg,kestdemo}.1.gz usr/share/applications/kestapp.desktop \
+    for f in usr/share/man/man1/{kestapp,kestmsf,kestimg,kestdemo,kestplay}.1.gz usr/share/applications/kestapp.desktop \
         usr/share/xscreensaver/config/kestapp.xml usr/share/doc/kestapp/{copyright,changelog.Debian.gz}; do
         [ -s "$root/$f" ] || fail "$what: $f is missing or empty"
     done
