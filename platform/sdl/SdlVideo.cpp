@@ -116,7 +116,10 @@ class SdlVideo final : public VideoBackend {
         CloseWindow();
         foreign_.reset();  // after SDL let go of the window it wrapped
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        SDL_Quit();
+        // Sound may still be playing through SDL's audio; only the last user ends SDL as a whole.
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) {
+            SDL_Quit();
+        }
     }
 
     void Present(const Display& display, const ScreenRect& changed) override {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "audio/ZAudio.h"
@@ -172,36 +173,43 @@ std::string Describe(const ZAudioEncodingFormat& format) {
 
 // Plays until the channel's sound has been heard to its end, the time limit, or a stop request; returns
 // the position reached in milliseconds of the sound.
+//
+// The device keeps a few blocks queued ahead of what the output has played, and one more pulled and
+// waiting to be queued; after the sound's last frames it goes on queueing silence. So the position is
+// what the channel rendered less all that, and once the channel has finished, the sound ends when what was
+// queued then, the waiting block and the block the output holds itself have been played.
 double PlayUntilDone(ZAudio& audio, ZSoundChannel& channel, const Options& options, std::ostream& out) {
+    using Ms = std::chrono::duration<double, std::milli>;
     const ZAudioEncodingFormat& format = channel.GetSourceFormat();
     double totalMs = format.FramesToMilliseconds(channel.GetTotalFrames());
+    double blockMs = audio.device->GetBlockMilliseconds();
     double position = 0;
     int64_t lastSecondShown = -1;
-    auto drainedSince = std::chrono::steady_clock::time_point::max();
+    std::optional<std::chrono::steady_clock::time_point> endsAt;
     while (!gStopRequested.load()) {
-        double buffered = audio.device->GetBufferedMilliseconds();
+        auto now = std::chrono::steady_clock::now();
+        bool heard = audio.device->IsOpen();
+        double ahead = audio.device->GetBufferedMilliseconds() + (heard ? blockMs : 0.0);
+        if (channel.IsFinished() && !endsAt) {
+            endsAt = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                               Ms(ahead + (heard ? blockMs : 0.0)));
+        }
         double rendered = format.FramesToMilliseconds(channel.GetRenderedFrames());
-        position = std::clamp(rendered - buffered, 0.0, totalMs);
+        double left = endsAt ? std::max(Ms(*endsAt - now).count() - (heard ? blockMs : 0.0), 0.0) : ahead;
+        position = std::max(position, std::clamp(rendered - left, 0.0, totalMs));
         if (gInteractive) {
             out << "\r" << TimeText(position) << " / " << TimeText(totalMs) << std::flush;
         } else if (int64_t(position / 1000) != lastSecondShown) {
             lastSecondShown = int64_t(position / 1000);
             out << TimeText(position) << " / " << TimeText(totalMs) << "\n";
         }
-        if (options.seconds > 0 && position >= options.seconds * 1000.0) {
+        if ((options.seconds > 0 && position >= options.seconds * 1000.0) || (endsAt && now >= *endsAt)) {
             break;
         }
-        // The last block left the queue; give the output one more block's time to sound it.
-        if (channel.IsFinished() && buffered <= 0) {
-            auto now = std::chrono::steady_clock::now();
-            drainedSince = std::min(drainedSince, now);
-            if (now - drainedSince >
-                std::chrono::milliseconds(int64_t(audio.device->GetBlockMilliseconds()) + 20)) {
-                position = std::max(position, rendered);
-                break;
-            }
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(gInteractive ? 100 : 20));
+    }
+    if (endsAt && !gStopRequested.load() && options.seconds <= 0) {
+        position = totalMs;
     }
     if (gInteractive) {
         out << "\r" << TimeText(position) << " / " << TimeText(totalMs) << "\n";
