@@ -48,6 +48,8 @@ class ZAudioDevice {
     virtual void Close() = 0;
     virtual bool Open() = 0;
     virtual bool IsOpen() const = 0;
+    // Why the last open failed, in one line for the user; empty when it did not fail or nobody said.
+    virtual std::string GetOpenError() const { return {}; }
     // Closes if open, takes the format (refused when it has no rate, channels other than one or two, or
     // a sample size other than 8 or 16 bits), recomputes the block, and opens again if it was open.
     virtual bool SetFormat(const ZAudioEncodingFormat& format);

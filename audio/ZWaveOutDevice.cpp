@@ -121,6 +121,11 @@ bool ZWaveOutDevice::IsOpen() const {
     return open_;
 }
 
+std::string ZWaveOutDevice::GetOpenError() const {
+    ZMutexLock lock(deviceLock_);
+    return output_ != nullptr ? output_->GetError() : "no sound output";
+}
+
 double ZWaveOutDevice::GetBufferedMilliseconds() {
     ZMutexLock lock(deviceLock_);
     if (!open_) {

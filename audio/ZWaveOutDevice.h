@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,6 +55,7 @@ class ZWaveOutDevice : public ZAudioDevice {
     void Close() override;
     bool Open() override;
     bool IsOpen() const override;
+    std::string GetOpenError() const override;
 
   private:
     // One attempt per format, stepping down while the output refuses the format. Caller holds the lock.

@@ -2,6 +2,7 @@
 // containers play to their end or to a time limit, and through SDL's disk driver the samples heard are
 // exactly those of files that sox wrote.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -141,6 +142,18 @@ TEST_F(ToolsPlay, PlaysSoxFilesIntactThroughSdl) {
             << "the " << source.size() << " bytes of the sound are not in the " << output.size()
             << " bytes heard; log: " << ReadBytes(dir_ / "log");
     }
+}
+
+// Ctrl-C ends the built player early with the interrupt status and where it stopped.
+TEST_F(ToolsPlay, InterruptStops) {
+    std::string sound = Write("long.wav", PcmWave(1, 8000, 8, std::string(8000 * 20, '\x80')));
+    std::string log = (dir_ / "log").string();
+    std::string play =
+        "timeout --preserve-status -s INT 0.5 " KESTPLAY_PATH " " + sound + " --device=null > " + log;
+    int status = std::system(play.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_NE(ReadBytes(log).find("stopped at 0:00."), std::string::npos) << ReadBytes(log);
 }
 
 }  // namespace

@@ -261,7 +261,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 1;
     }
     if (!audio.device->IsOpen() && options.device != "null") {
-        err << "kestplay: warning: the sound output did not open; the sound advances in silence\n";
+        std::string why = audio.device->GetOpenError();
+        err << "kestplay: warning: the sound output did not open" << (why.empty() ? "" : " (" + why + ")")
+            << "; the sound advances in silence\n";
     }
     out << options.source << ": " << Describe(reader->GetFormat()) << ", "
         << TimeText(reader->GetFormat().FramesToMilliseconds(channel->GetTotalFrames())) << "\n";
