@@ -12,6 +12,7 @@
 #include "app/CMainWindow.h"
 #include "app/CProjectApplication.h"
 #include "app/ZSettingsFile.h"
+#include "audio/ZAudioDevice.h"
 #include "core/LinkEvents.h"
 #include "core/ZFactory.h"
 #include "graphics/ZColorTable.h"
@@ -124,6 +125,26 @@ TEST_F(AppTest, TerminateClosesThePanelsBeforeTheTasksAndRunsOnce) {
     app->Terminate();
     app.reset();  // the destructor's Terminate does nothing more
     EXPECT_TRUE(gLog.empty());
+}
+
+// A program with sound opens audio on the null output; leaving the foreground pauses output, and
+// Terminate closes it all (the mixer's thread joined, no device left).
+TEST_F(AppTest, AudioFollowsActivationAndEndsWithTerminate) {
+    auto app = std::make_unique<TestApplication>();
+    AudioOptions().outputName = "null";
+    ASSERT_TRUE(app->OpenAudio(ZAudioEncodingFormat(ZAudioFormat(1, 22050, 16)), 0, 0));
+    ASSERT_NE(app->GetAudioMixer(), nullptr);
+    EXPECT_NE(ZAudioDevice::GetCurrent(), nullptr);
+    EXPECT_TRUE(IsAudioOutputRunning());
+    app->Activate(false);
+    EXPECT_FALSE(IsAudioOutputRunning());
+    app->Activate(true);
+    EXPECT_TRUE(IsAudioOutputRunning());
+    app->Terminate();
+    EXPECT_EQ(app->GetAudioMixer(), nullptr);
+    EXPECT_EQ(ZAudioDevice::GetCurrent(), nullptr);
+    EXPECT_FALSE(IsAudioOutputRunning());
+    AudioOptions().outputName.clear();
 }
 
 TEST_F(AppTest, WithoutAMainWindowQuitPostsNothingAndRestoreDisplayIsSafe) {
