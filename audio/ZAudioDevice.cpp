@@ -1,5 +1,7 @@
 #include "audio/ZAudioDevice.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "audio/ZSoundReader.h"
@@ -12,8 +14,37 @@ std::atomic<bool> gOutputRunning{false};
 
 }  // namespace
 
+int64_t ZAudioPacer::TakeDueBlocks(uint32_t now, int32_t rate, int64_t blockFrames) {
+    if (rate <= 0 || blockFrames <= 0) {
+        return 0;
+    }
+    // Compared in frame-milliseconds, so that nothing is rounded: elapsed × rate against frames × 1000.
+    int32_t elapsed = int32_t(now - anchor_);
+    int64_t owed = int64_t(elapsed) * rate - frames_ * 1000;
+    if (!started_ || elapsed < 0 || owed > int64_t(kMaxCatchUpMs) * rate) {
+        started_ = true;
+        anchor_ = now;
+        frames_ = 0;
+        owed = 0;
+    }
+    if (owed < 0) {
+        return 0;
+    }
+    int64_t due = owed / (blockFrames * 1000) + 1;
+    frames_ += due * blockFrames;
+    // Whole seconds both past and taken move into the anchor, so that the elapsed time stays small and
+    // the anchor never passes now.
+    int64_t seconds = std::min<int64_t>(frames_ / rate, int32_t(now - anchor_) / 1000);
+    anchor_ += uint32_t(seconds * 1000);
+    frames_ -= seconds * rate;
+    return due;
+}
+
 ZAudioDevice::ZAudioDevice(const ZAudioEncodingFormat& format, int32_t blockBytes)
-    : format_(format), requestedBlockBytes_(blockBytes < 0 ? 0 : blockBytes) {
+    : format_(format),
+      requestedBlockBytes_(blockBytes < 0 ? 0 : blockBytes),
+      creator_(std::this_thread::get_id()),
+      lastOpenTry_(platform::TickCount() - kRetryMs) {
     ComputeBlock();
     gCurrentDevice.store(this);
 }
@@ -25,6 +56,37 @@ ZAudioDevice::~ZAudioDevice() {
 
 ZAudioDevice* ZAudioDevice::GetCurrent() {
     return gCurrentDevice.load();
+}
+
+void ZAudioDevice::Service() {
+    // The whole body under the device lock, so that open, close and reformat never meet it half-way.
+    ZMutexLock lock(deviceLock_);
+    if (std::this_thread::get_id() == creator_) {
+        return;
+    }
+    bool running = IsAudioOutputRunning();
+    if (running && AudioOptions().outputEnabled && !open_ &&
+        platform::TickCount() - lastOpenTry_ >= kRetryMs) {
+        Open();
+    }
+    if (callback_ == nullptr) {
+        return;
+    }
+    if (open_ && running) {
+        pacer_.Reset();  // should the output go, pacing starts from then
+        FeedOutput();
+        return;
+    }
+    int64_t due =
+        pacer_.TakeDueBlocks(platform::TickCount(), format_.rate, format_.BytesToFrames(blockBytes_));
+    for (int64_t i = 0; i < due && AudioOptions().feedWithoutDevice; ++i) {
+        PullBlock(nullptr);
+    }
+}
+
+bool ZAudioDevice::IsOpen() const {
+    ZMutexLock lock(deviceLock_);
+    return open_;
 }
 
 int32_t ZAudioDevice::RegisterCallback(ZAudioCallback* callback) {
@@ -121,6 +183,23 @@ uint8_t* ZAudioDevice::PullBlock(uint8_t* buffer) {
         return nullptr;
     }
     return callback_->Fill(buffer, int32_t(format_.BytesToFrames(blockBytes_)), false);
+}
+
+void ZAudioDevice::ResetStaging() {
+    staging_.assign(size_t(blockBytes_), 0);
+    FillSilence(staging_.data(), blockBytes_, format_);
+}
+
+bool ZAudioDevice::RefillStaging() {
+    uint8_t* block = PullBlock(staging_.data());
+    if (block == nullptr) {
+        FillSilence(staging_.data(), int64_t(staging_.size()), format_);
+        return false;
+    }
+    if (block != staging_.data()) {
+        std::memcpy(staging_.data(), block, staging_.size());
+    }
+    return true;
 }
 
 ZAudioOptions& AudioOptions() {

@@ -9,10 +9,32 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "audio/ZAudioCallback.h"
 #include "audio/ZAudioFormat.h"
 #include "core/ZMutex.h"
+
+// Keeps a device without sound output asking for blocks at the real-time rate. Time is kept in frames
+// from an anchor tick, so that blocks of a fractional number of milliseconds never drift.
+class ZAudioPacer {
+  public:
+    // Further behind than this, the pacer starts again from now: after a pause the sounds go on where
+    // they were instead of racing through the time missed.
+    static constexpr int32_t kMaxCatchUpMs = 200;
+
+    // Starts again at the next call.
+    void Reset() { started_ = false; }
+    // The number of blocks of blockFrames due at now, counted as taken. The first call after a reset
+    // answers one.
+    int64_t TakeDueBlocks(uint32_t now, int32_t rate, int64_t blockFrames);
+
+  private:
+    bool started_ = false;
+    uint32_t anchor_ = 0;  // the tick at which frames_ counts from
+    int64_t frames_ = 0;   // frames taken since anchor_
+};
 
 class ZAudioDevice {
   public:
@@ -20,6 +42,8 @@ class ZAudioDevice {
     enum : int32_t { kKindPull = 1 };
     // Callback states.
     enum : int32_t { kCallbackIdle = 0, kCallbackRunning = 1, kCallbackSuspended = 2 };
+    // Time between attempts to open an output that failed.
+    static constexpr uint32_t kRetryMs = 2000;
 
     // blockBytes 0 takes the block size rule of the format. The new device becomes the current one.
     ZAudioDevice(const ZAudioEncodingFormat& format, int32_t blockBytes);
@@ -30,8 +54,11 @@ class ZAudioDevice {
     // The device created last and not yet deleted, or null.
     static ZAudioDevice* GetCurrent();
 
-    // Called by the mixer's thread about every 10 ms: plays what is due and pulls the next blocks.
-    virtual void Service() = 0;
+    // Called by the mixer's thread about every 10 ms, under the device lock: while output runs, retries a
+    // closed output at most every kRetryMs, then feeds the open output; with no output playing, pulls
+    // blocks at the real-time rate so that sounds still advance. Returns at once on the thread that
+    // created the device, which only opens, closes and reformats it.
+    virtual void Service();
     // Milliseconds of output written and not yet played; 0 when not open.
     virtual double GetBufferedMilliseconds() = 0;
     virtual int32_t GetKind() const { return kKindPull; }
@@ -47,7 +74,7 @@ class ZAudioDevice {
     virtual void SuspendCallback(int32_t id);
     virtual void Close() = 0;
     virtual bool Open() = 0;
-    virtual bool IsOpen() const = 0;
+    virtual bool IsOpen() const;
     // Why the last open failed, in one line for the user; empty when it did not fail or nobody said.
     virtual std::string GetOpenError() const { return {}; }
     // Closes if open, takes the format (refused when it has no rate, channels other than one or two, or
@@ -70,6 +97,14 @@ class ZAudioDevice {
     // Asks the callback for one block into buffer (null: the callback's own storage). Null when there is
     // no callback, it is suspended, or it gave nothing. Caller holds the device lock.
     uint8_t* PullBlock(uint8_t* buffer);
+    // The service's work while the output is open and running: write what the output can take now.
+    // Caller holds the device lock.
+    virtual void FeedOutput() {}
+    // One block of silence in the staging buffer, as opening starts.
+    void ResetStaging();
+    // Pulls the next block into the staging buffer; false, with silence there, when the callback gave
+    // nothing.
+    bool RefillStaging();
 
     mutable ZMutex deviceLock_;
     ZAudioEncodingFormat format_;
@@ -78,6 +113,12 @@ class ZAudioDevice {
     ZAudioCallback* callback_ = nullptr;
     int32_t callbackId_ = -1;
     int32_t callbackState_ = kCallbackIdle;
+    std::thread::id creator_;
+    bool open_ = false;
+    bool justOpened_ = false;       // the output opened and nothing has been written to it yet
+    std::vector<uint8_t> staging_;  // the next block to write
+    uint32_t lastOpenTry_ = 0;
+    ZAudioPacer pacer_;
 };
 
 // Switches shared by every device of the process.

@@ -1,16 +1,12 @@
 #include "audio/ZDirectSoundDevice.h"
 
-#include <cstring>
 #include <utility>
 
 #include "platform/Clock.h"
 
 ZDirectSoundDevice::ZDirectSoundDevice(const ZAudioEncodingFormat& format,
                                        std::unique_ptr<ZLoopingBuffer> buffer, int32_t blockBytes)
-    : ZAudioDevice(format, blockBytes),
-      buffer_(std::move(buffer)),
-      creator_(std::this_thread::get_id()),
-      lastOpenTry_(platform::TickCount() - ZWaveOutDevice::kRetryMs) {}
+    : ZAudioDevice(format, blockBytes), buffer_(std::move(buffer)) {}
 
 ZDirectSoundDevice::~ZDirectSoundDevice() {
     Close();
@@ -31,8 +27,7 @@ bool ZDirectSoundDevice::Open() {
         buffer_->Release();
         return false;
     }
-    staging_.assign(size_t(blockBytes_), 0);
-    FillSilence(staging_.data(), blockBytes_, format_);
+    ResetStaging();
     nextBlock_ = 0;
     if (callback_ != nullptr) {
         callbackState_ = kCallbackRunning;
@@ -70,11 +65,6 @@ void ZDirectSoundDevice::Close() {
     pacer_.Reset();
 }
 
-bool ZDirectSoundDevice::IsOpen() const {
-    ZMutexLock lock(deviceLock_);
-    return open_;
-}
-
 int32_t ZDirectSoundDevice::ResumeCallback(int32_t id) {
     ZMutexLock lock(deviceLock_);
     int32_t previous = ZAudioDevice::ResumeCallback(id);
@@ -93,32 +83,7 @@ double ZDirectSoundDevice::GetBufferedMilliseconds() {
     return format_.BytesToMilliseconds(int64_t(nextBlock_ + kBlocks) * blockBytes_ - position);
 }
 
-void ZDirectSoundDevice::Service() {
-    ZMutexLock lock(deviceLock_);
-    if (std::this_thread::get_id() == creator_) {
-        return;
-    }
-    bool running = IsAudioOutputRunning();
-    if (running && AudioOptions().outputEnabled && !open_ &&
-        platform::TickCount() - lastOpenTry_ >= ZWaveOutDevice::kRetryMs) {
-        Open();
-    }
-    if (callback_ == nullptr) {
-        return;
-    }
-    if (open_ && running) {
-        FeedBuffer();
-        return;
-    }
-    int64_t due =
-        pacer_.TakeDueBlocks(platform::TickCount(), format_.rate, format_.BytesToFrames(blockBytes_));
-    for (int64_t i = 0; i < due && AudioOptions().feedWithoutDevice; ++i) {
-        PullBlock(nullptr);
-    }
-}
-
-void ZDirectSoundDevice::FeedBuffer() {
-    pacer_.Reset();
+void ZDirectSoundDevice::FeedOutput() {
     if (justOpened_) {
         for (int32_t i = 0; i < kBlocks; ++i) {
             WriteBlock();
@@ -143,13 +108,5 @@ bool ZDirectSoundDevice::WriteBlock() {
     }
     buffer_->Write(nextBlock_ * blockBytes_, staging_.data(), blockBytes_);
     nextBlock_ = (nextBlock_ + 1) % kBlocks;
-    uint8_t* block = PullBlock(staging_.data());
-    if (block == nullptr) {
-        FillSilence(staging_.data(), blockBytes_, format_);
-        return false;
-    }
-    if (block != staging_.data()) {
-        std::memcpy(staging_.data(), block, size_t(blockBytes_));
-    }
-    return true;
+    return RefillStaging();
 }

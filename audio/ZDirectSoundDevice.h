@@ -4,8 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <thread>
-#include <vector>
 
 #include "audio/ZAudioDevice.h"
 #include "audio/ZLoopingBuffer.h"
@@ -20,28 +18,20 @@ class ZDirectSoundDevice : public ZAudioDevice {
                        int32_t blockBytes);
     ~ZDirectSoundDevice() override;
 
-    void Service() override;
     double GetBufferedMilliseconds() override;
     void Close() override;
     bool Open() override;
-    bool IsOpen() const override;
     // Resuming plays again from a fresh start, as after opening.
     int32_t ResumeCallback(int32_t id) override;
 
   private:
     // Sets the primary format, stepping down while it is refused. Caller holds the lock.
     bool SetPrimaryStepping();
-    void FeedBuffer();
+    void FeedOutput() override;
     // Writes the staging buffer at the next block and pulls the following block into it; false when the
     // callback gave nothing (the staging buffer then holds silence).
     bool WriteBlock();
 
     std::unique_ptr<ZLoopingBuffer> buffer_;
-    std::thread::id creator_;
-    bool open_ = false;
-    bool justOpened_ = false;
-    std::vector<uint8_t> staging_;
     int32_t nextBlock_ = 0;
-    uint32_t lastOpenTry_ = 0;
-    ZAudioPacer pacer_;
 };

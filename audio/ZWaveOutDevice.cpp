@@ -1,7 +1,5 @@
 #include "audio/ZWaveOutDevice.h"
 
-#include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -33,38 +31,9 @@ platform::AudioSpec ToOutputSpec(const ZAudioEncodingFormat& format) {
     return spec;
 }
 
-int64_t ZAudioPacer::TakeDueBlocks(uint32_t now, int32_t rate, int64_t blockFrames) {
-    if (rate <= 0 || blockFrames <= 0) {
-        return 0;
-    }
-    // Compared in frame-milliseconds, so that nothing is rounded: elapsed × rate against frames × 1000.
-    int32_t elapsed = int32_t(now - anchor_);
-    int64_t owed = int64_t(elapsed) * rate - frames_ * 1000;
-    if (!started_ || elapsed < 0 || owed > int64_t(kMaxCatchUpMs) * rate) {
-        started_ = true;
-        anchor_ = now;
-        frames_ = 0;
-        owed = 0;
-    }
-    if (owed < 0) {
-        return 0;
-    }
-    int64_t due = owed / (blockFrames * 1000) + 1;
-    frames_ += due * blockFrames;
-    // Whole seconds both past and taken move into the anchor, so that the elapsed time stays small and
-    // the anchor never passes now.
-    int64_t seconds = std::min<int64_t>(frames_ / rate, int32_t(now - anchor_) / 1000);
-    anchor_ += uint32_t(seconds * 1000);
-    frames_ -= seconds * rate;
-    return due;
-}
-
 ZWaveOutDevice::ZWaveOutDevice(const ZAudioEncodingFormat& format,
                                std::unique_ptr<platform::AudioOutput> output, int32_t blockBytes)
-    : ZAudioDevice(format, blockBytes),
-      output_(std::move(output)),
-      creator_(std::this_thread::get_id()),
-      lastOpenTry_(platform::TickCount() - kRetryMs) {}
+    : ZAudioDevice(format, blockBytes), output_(std::move(output)) {}
 
 ZWaveOutDevice::~ZWaveOutDevice() {
     Close();
@@ -94,8 +63,7 @@ bool ZWaveOutDevice::OpenStepping() {
         if (blockBytes_ <= 0) {
             return false;
         }
-        staging_.assign(size_t(blockBytes_), 0);
-        FillSilence(staging_.data(), blockBytes_, format_);
+        ResetStaging();
         platform::AudioOpenResult result = output_->Open(ToOutputSpec(format_), blockBytes_);
         if (result == platform::AudioOpenResult::kOpened) {
             return true;
@@ -116,11 +84,6 @@ void ZWaveOutDevice::Close() {
     pacer_.Reset();
 }
 
-bool ZWaveOutDevice::IsOpen() const {
-    ZMutexLock lock(deviceLock_);
-    return open_;
-}
-
 std::string ZWaveOutDevice::GetOpenError() const {
     ZMutexLock lock(deviceLock_);
     return output_ != nullptr ? output_->GetError() : "no sound output";
@@ -134,29 +97,7 @@ double ZWaveOutDevice::GetBufferedMilliseconds() {
     return format_.BytesToMilliseconds(bytesWritten_ - output_->PlayedBytes());
 }
 
-void ZWaveOutDevice::Service() {
-    // The whole body under the device lock, so that open, close and reformat never meet it half-way.
-    ZMutexLock lock(deviceLock_);
-    if (std::this_thread::get_id() == creator_) {
-        return;
-    }
-    bool running = IsAudioOutputRunning();
-    if (running && AudioOptions().outputEnabled && !open_ &&
-        platform::TickCount() - lastOpenTry_ >= kRetryMs) {
-        Open();
-    }
-    if (callback_ == nullptr) {
-        return;
-    }
-    if (open_ && running) {
-        FeedOutput();
-    } else {
-        KeepPace();
-    }
-}
-
 void ZWaveOutDevice::FeedOutput() {
-    pacer_.Reset();  // should the output go, pacing starts from then
     if (justOpened_) {
         // Start with a cushion of blocks, queued before the output runs so that it never starts starved.
         output_->Pause(true);
@@ -173,28 +114,12 @@ void ZWaveOutDevice::FeedOutput() {
     }
 }
 
-void ZWaveOutDevice::KeepPace() {
-    int64_t blockFrames = format_.BytesToFrames(blockBytes_);
-    int64_t due = pacer_.TakeDueBlocks(platform::TickCount(), format_.rate, blockFrames);
-    for (int64_t i = 0; i < due && AudioOptions().feedWithoutDevice; ++i) {
-        PullBlock(nullptr);
-    }
-}
-
 bool ZWaveOutDevice::WriteBlock() {
     if (callback_ == nullptr || blockBytes_ <= 0 || !output_->Write(staging_.data(), blockBytes_)) {
         return false;
     }
     bytesWritten_ += blockBytes_;
-    uint8_t* block = PullBlock(staging_.data());
-    if (block == nullptr) {
-        FillSilence(staging_.data(), blockBytes_, format_);
-        return false;
-    }
-    if (block != staging_.data()) {
-        std::memcpy(staging_.data(), block, size_t(blockBytes_));
-    }
-    return true;
+    return RefillStaging();
 }
 
 bool ZWaveOutDevice::PositionStalled() {

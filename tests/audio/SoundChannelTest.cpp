@@ -11,6 +11,7 @@
 #include "audio/ZSoundRegistry.h"
 #include "audio/ZWAVESoundReader.h"
 #include "platform/File.h"
+#include "tests/audio/OpenedSound.h"
 #include "tests/audio/SoundWriter.h"
 
 namespace {
@@ -18,22 +19,7 @@ namespace {
 using namespace soundtest;
 using namespace std::string_literals;
 
-// WAVE bytes as an open file with a reader over it, its header parsed.
-struct OpenedWave {
-    explicit OpenedWave(const std::string& bytes)
-        : memory(bytes.data(), bytes.size()), file(ZFileSpec(memory.GetPath().c_str())) {
-        file.Open(ZFileObject::kModeRead);
-        reader = std::make_shared<ZWAVESoundReader>(&file);
-        parsed = reader->ParseHeader();
-    }
-
-    platform::MemoryFile memory;
-    ZFile file;
-    std::shared_ptr<ZSoundReader> reader;
-    int32_t parsed = -1;
-};
-
-std::shared_ptr<ZSoundChannel> ChannelFor(const OpenedWave& wave) {
+std::shared_ptr<ZSoundChannel> ChannelFor(const OpenedSound& wave) {
     return std::make_shared<ZSoundChannel>(wave.reader, std::make_unique<ZAudioNonDecoder>());
 }
 
@@ -87,7 +73,7 @@ TEST(SoundChannel, ConvertsSampleFormats) {
         {"8u stereo to 8s mono", 2, 8, "\x10\x30", Format(1, 22050, 8, kEncodingSigned), "\xA0"},
     };
     for (const Case& c : cases) {
-        OpenedWave wave(PcmWave(c.channels, 22050, c.bits, c.samples));
+        OpenedSound wave(PcmWave(c.channels, 22050, c.bits, c.samples));
         ASSERT_EQ(wave.parsed, 0) << c.name;
         auto channel = ChannelFor(wave);
         EXPECT_EQ(RenderAll(*channel, c.wanted, 64), c.expected) << c.name;
@@ -107,7 +93,7 @@ TEST(SoundChannel, ChangesRateAcrossBlocks) {
     };
     for (const Case& c : cases) {
         for (int32_t piece : {1, 3, 64}) {
-            OpenedWave wave(PcmWave(1, c.from, 8, "abcde"));
+            OpenedSound wave(PcmWave(1, c.from, 8, "abcde"));
             auto channel = ChannelFor(wave);
             EXPECT_EQ(RenderAll(*channel, Format(1, c.to, 8, kEncodingUnsigned), piece), c.expected)
                 << c.from << " to " << c.to << " in pieces of " << piece;
@@ -118,7 +104,7 @@ TEST(SoundChannel, ChangesRateAcrossBlocks) {
 
 TEST(SoundChannel, PassesSamplesThroughUntouched) {
     const std::string samples = Ramp(400);
-    OpenedWave wave(PcmWave(2, 44100, 16, samples));
+    OpenedSound wave(PcmWave(2, 44100, 16, samples));
     auto channel = ChannelFor(wave);
     const ZAudioEncodingFormat format = wave.reader->GetFormat();
     EXPECT_EQ(channel->GetTotalFrames(), 100);
@@ -138,12 +124,12 @@ TEST(SoundChannel, CreateRefusesWhatNoDecoderPlays) {
     RegisterStandardSound(registry);
     const char* why = "unset";
 
-    OpenedWave adpcm(Wave({{"fmt ", ADPCMFormatBody(1, 22050)}, {"data", Ramp(256)}}));
+    OpenedSound adpcm(Wave({{"fmt ", ADPCMFormatBody(1, 22050)}, {"data", Ramp(256)}}));
     ASSERT_EQ(adpcm.parsed, 0);
     EXPECT_EQ(ZSoundChannel::Create(adpcm.reader, registry, &why), nullptr);
     EXPECT_STREQ(why, "ADPCM sound is not supported");
 
-    OpenedWave pcm(PcmWave(1, 22050, 8, "abc"));
+    OpenedSound pcm(PcmWave(1, 22050, 8, "abc"));
     auto channel = ZSoundChannel::Create(pcm.reader, registry, &why);
     ASSERT_NE(channel, nullptr);
     EXPECT_EQ(why, nullptr);
@@ -159,7 +145,7 @@ TEST(SoundChannel, CreateRefusesWhatNoDecoderPlays) {
 TEST(SoundChannel, PlaysThroughTheMixer) {
     // A mixer without a device mixes in the default format: 22050 Hz mono, 16-bit signed little-endian.
     const std::string samples = Ramp(300);
-    OpenedWave wave(PcmWave(1, 22050, 16, samples));
+    OpenedSound wave(PcmWave(1, 22050, 16, samples));
     ZAudioMixer mixer(nullptr, 0);
     mixer.AddChannel(ChannelFor(wave));
     std::string played;

@@ -10,30 +10,12 @@
 #include "audio/ZSoundRegistry.h"
 #include "audio/ZWAVESoundReader.h"
 #include "platform/File.h"
+#include "tests/audio/OpenedSound.h"
 #include "tests/audio/SoundWriter.h"
 
 namespace {
 
 using namespace soundtest;
-
-// Bytes as an open file and a reader of the type over it, its header parsed.
-struct OpenedSound {
-    OpenedSound(const std::string& bytes, ZTypeCode type)
-        : memory(bytes.data(), bytes.size()), file(ZFileSpec(memory.GetPath().c_str())) {
-        file.Open(ZFileObject::kModeRead);
-        if (type == kTypeWave) {
-            reader = std::make_shared<ZWAVESoundReader>(&file);
-        } else {
-            reader = std::make_shared<ZRawSoundReader>(&file);
-        }
-        parsed = reader->ParseHeader();
-    }
-
-    platform::MemoryFile memory;
-    ZFile file;
-    std::shared_ptr<ZSoundReader> reader;
-    int32_t parsed = -1;
-};
 
 // The data a reader hands out, read in pieces of count bytes until it gives nothing.
 std::string ReadAll(ZSoundReader& reader, int32_t piece) {
