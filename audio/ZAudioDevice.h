@@ -61,6 +61,9 @@ class ZAudioDevice {
     virtual void Service();
     // Milliseconds of output written and not yet played; 0 when not open.
     virtual double GetBufferedMilliseconds() = 0;
+    // Milliseconds of output played since the output opened, as the output counts them; 0 when it is not
+    // open or cannot tell.
+    virtual double GetPlayedMilliseconds() { return 0.0; }
     virtual int32_t GetKind() const { return kKindPull; }
     // Takes channels, rate and bits from format, with the encoding customary for the sample size.
     bool SetFormatFrom(const ZAudioFormat& format) { return SetFormat(ZAudioEncodingFormat(format)); }

@@ -97,6 +97,11 @@ double ZWaveOutDevice::GetBufferedMilliseconds() {
     return format_.BytesToMilliseconds(bytesWritten_ - output_->PlayedBytes());
 }
 
+double ZWaveOutDevice::GetPlayedMilliseconds() {
+    ZMutexLock lock(deviceLock_);
+    return open_ ? format_.BytesToMilliseconds(output_->PlayedBytes()) : 0.0;
+}
+
 void ZWaveOutDevice::FeedOutput() {
     if (justOpened_) {
         // Start with a cushion of blocks, queued before the output runs so that it never starts starved.

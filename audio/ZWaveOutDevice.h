@@ -27,6 +27,7 @@ class ZWaveOutDevice : public ZAudioDevice {
     ~ZWaveOutDevice() override;
 
     double GetBufferedMilliseconds() override;
+    double GetPlayedMilliseconds() override;
     void Close() override;
     bool Open() override;
     std::string GetOpenError() const override;

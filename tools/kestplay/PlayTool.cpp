@@ -176,26 +176,34 @@ std::string Describe(const ZAudioEncodingFormat& format) {
 //
 // The device keeps a few blocks queued ahead of what the output has played, and one more pulled and
 // waiting to be queued; after the sound's last frames it goes on queueing silence. So the position is
-// what the channel rendered less all that, and once the channel has finished, the sound ends when what was
-// queued then, the waiting block and the block the output holds itself have been played.
+// what the channel rendered less all that, and once the channel has finished, the sound ends when the
+// output has played what was ahead then, and one block more for the block the output holds itself.
+// Without an open output the sound is "heard" in real time as the device pulls it.
 double PlayUntilDone(ZAudio& audio, ZSoundChannel& channel, const Options& options, std::ostream& out) {
     using Ms = std::chrono::duration<double, std::milli>;
+    using SteadyClock = std::chrono::steady_clock;
     const ZAudioEncodingFormat& format = channel.GetSourceFormat();
     double totalMs = format.FramesToMilliseconds(channel.GetTotalFrames());
     double blockMs = audio.device->GetBlockMilliseconds();
+    SteadyClock::time_point start = SteadyClock::now();
     double position = 0;
     int64_t lastSecondShown = -1;
-    std::optional<std::chrono::steady_clock::time_point> endsAt;
+    std::optional<double> endsAt;  // on the hearing clock
+    SteadyClock::time_point giveUpAt = SteadyClock::time_point::max();
     while (!gStopRequested.load()) {
-        auto now = std::chrono::steady_clock::now();
-        bool heard = audio.device->IsOpen();
-        double ahead = audio.device->GetBufferedMilliseconds() + (heard ? blockMs : 0.0);
+        SteadyClock::time_point now = SteadyClock::now();
+        bool open = audio.device->IsOpen();
+        double heard = open ? audio.device->GetPlayedMilliseconds() : Ms(now - start).count();
+        double ahead = open ? audio.device->GetBufferedMilliseconds() + blockMs : 0.0;
         if (channel.IsFinished() && !endsAt) {
-            endsAt = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                               Ms(ahead + (heard ? blockMs : 0.0)));
+            endsAt = heard + ahead + blockMs;
+            // An output that stops playing (or a device that changes between open and closed) must not
+            // keep the player waiting for ever.
+            giveUpAt =
+                now + std::chrono::duration_cast<SteadyClock::duration>(Ms(3 * (ahead + blockMs) + 2000));
         }
         double rendered = format.FramesToMilliseconds(channel.GetRenderedFrames());
-        double left = endsAt ? std::max(Ms(*endsAt - now).count() - (heard ? blockMs : 0.0), 0.0) : ahead;
+        double left = endsAt ? std::max(*endsAt - blockMs - heard, 0.0) : ahead;
         position = std::max(position, std::clamp(rendered - left, 0.0, totalMs));
         if (gInteractive) {
             out << "\r" << TimeText(position) << " / " << TimeText(totalMs) << std::flush;
@@ -203,13 +211,16 @@ double PlayUntilDone(ZAudio& audio, ZSoundChannel& channel, const Options& optio
             lastSecondShown = int64_t(position / 1000);
             out << TimeText(position) << " / " << TimeText(totalMs) << "\n";
         }
-        if ((options.seconds > 0 && position >= options.seconds * 1000.0) || (endsAt && now >= *endsAt)) {
+        if (options.seconds > 0 && position >= options.seconds * 1000.0) {
+            // The limit is where playing stops; a late look at the clock does not move it.
+            position = options.seconds * 1000.0;
+            break;
+        }
+        if (endsAt && (heard >= *endsAt || now >= giveUpAt)) {
+            position = totalMs;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(gInteractive ? 100 : 20));
-    }
-    if (endsAt && !gStopRequested.load() && options.seconds <= 0) {
-        position = totalMs;
     }
     if (gInteractive) {
         out << "\r" << TimeText(position) << " / " << TimeText(totalMs) << "\n";
